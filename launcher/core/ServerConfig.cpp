@@ -1,0 +1,6 @@
+#include "launcher/core/ServerConfig.h"
+
+LauncherConfig& TheLauncherConfig() {
+    static LauncherConfig config;
+    return config;
+}

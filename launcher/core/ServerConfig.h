@@ -49,6 +49,11 @@ struct LauncherConfig {
     size_t ServerCountOfSelectedGroup() const {
         return HasValidGroup() ? Groups[SelectedGroup].Servers.size() : 0;
     }
+    // A server of a group is chosen: the start button's condition.
+    bool HasValidChoice() const { return SelectedServer < ServerCountOfSelectedGroup(); }
+    // Links[index], or an empty text when the file lists fewer links; the window
+    // then loads no news page and the link button does nothing.
+    const std::string& Link(size_t index) const;
 };
 
 // The one process-wide configuration (HasUifMagic lives with the engine's shared state).

@@ -1,0 +1,17 @@
+#include "platform/Thread.h"
+
+#include <system_error>
+#include <thread>
+
+namespace platform {
+
+bool StartThread(std::function<void()> body) {
+    try {
+        std::thread(std::move(body)).detach();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+}  // namespace platform

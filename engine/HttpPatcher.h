@@ -1,0 +1,106 @@
+#pragma once
+// The update worker: one run on a thread of its own brings the installation in
+// the working folder up to the newest published patch, then starts the game or
+// hands over to a newer launcher. It reports only through the surface.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/HttpClient.h"
+#include "engine/LocalFile.h"
+#include "engine/SThread.h"
+#include "platform/Event.h"
+
+class CPackUpdater;
+class CUpdateSurface;
+
+enum DownloadStepResult { DownloadContinue = 0, DownloadFailed = 1, DownloadComplete = 2 };
+
+// The launcher's own updater version: a published UpdaterVersion above it is newer.
+constexpr uint32_t kOwnUpdaterVersion = 9;
+constexpr size_t kTransferBufferSize = 2048;
+
+class CHttpPatcher : public SThread {
+public:
+    explicit CHttpPatcher(CUpdateSurface& surface);
+    ~CHttpPatcher() override;
+
+    // The run sequence, on the worker thread. Its result is not used.
+    bool Run() override;
+
+    // Window thread: sets the timeouts and starts the run; shows "start thread
+    // error" when no thread could be started.
+    bool StartUpdateWorker();
+    // Window thread: disables the close button, signals the stop event and waits
+    // for the run to end, calling `dispatchPendingEvents` (the window's event pump;
+    // empty on the command line) all the while, since the run's text changes wait
+    // for the window.
+    void StopUpdateWorker(const std::function<void()>& dispatchPendingEvents = {});
+    // Signals the stop event (it is never reset).
+    void RequestStop() { m_hStopEvent.Set(); }
+    bool IsStopRequested() const { return m_hStopEvent.IsSet(); }
+
+    // End of a successful run: the handover or FinishUpdate, when m_bDone is set.
+    void FinishRun(bool startGame);
+    // Downloads and reads the published list; `quiet` hides OpenDownload's failure.
+    bool FetchVersionList(bool quiet);
+
+    // Version records.
+    bool HasValidLocalRecord() const;
+    bool ReadLocalVersion();
+    bool ReadVersionList();
+    bool IsPatchingPublished() const { return m_publishedCheckVersion == 2; }
+    bool SaveCurrentVersion() const;
+
+    // HTTP transfer.
+    int64_t QueryRemoteSize(const std::string& url);
+    bool OpenDownload(const std::string& url, const std::string& localName);
+    DownloadStepResult DownloadStep();
+    void CloseTransfer();
+    bool PreparePatchDownloads();
+
+    // Self-replacement and the patch sequence.
+    bool DownloadNewUpdater();
+    bool BeginNextPatch();
+    bool ApplyPatch();
+    bool FinalizePatches();
+
+    CUpdateSurface& Surface() { return m_surface; }
+    CHttpClient& Internet() { return m_internet; }
+    const platform::CManualResetEvent& StopEvent() const { return m_hStopEvent; }
+
+    // Fields, as the rest of the launcher reads them.
+    std::shared_ptr<CPackUpdater> m_pPackUpdater;
+    int64_t m_expectedSize = 0;
+    int64_t m_receivedSize = 0;
+    bool m_bPatchMode = false;
+    bool m_bUpdaterOutdated = false;
+    bool m_bDone = false;
+    bool m_bCountTotal = false;
+    int64_t m_totalReceived = 0;
+    uint32_t m_baseVersion = 0;
+    uint32_t m_targetVersion = 0;
+    uint32_t m_currentVersion = 0;
+    uint32_t m_updaterVersion = 0;
+    uint32_t m_publishedCheckVersion = 0;
+    bool m_bPackChanged = false;
+
+private:
+    // Shows the client's error description in a message box.
+    void ShowClientError(const std::string& error);
+    bool RunSequence();
+    bool RunPatchLoop();
+
+    CUpdateSurface& m_surface;
+    platform::CManualResetEvent m_hStopEvent;
+    CHttpClient m_internet;
+    std::unique_ptr<CHttpRequest> m_pHttpFile;
+    LocalFile m_localFile;
+    std::array<char, kTransferBufferSize> m_transferBuffer{};
+};
+
+// The worker of the window, reached by the extraction and the window's stop
+// handling; set by the window's initialisation.
+extern CHttpPatcher* g_pHttpPatcher;

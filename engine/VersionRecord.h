@@ -1,0 +1,20 @@
+#pragma once
+// The local version record Version.ini and the recovery marker StartUpdate.
+#include <cstdint>
+#include <string_view>
+
+constexpr const char* kLocalRecordFile = ".\\Version.ini";
+constexpr const char* kVersionSection = "Version";
+
+constexpr const char* kMarkerExtractStart = "EXTRACT_START";
+constexpr const char* kMarkerExtractEnd = "EXTRACT_END";
+constexpr const char* kMarkerUpdateStart = "UPDATE_START";
+constexpr const char* kMarkerUpdateEnd = "UPDATE_END";
+constexpr const char* kMarkerFileSizeError = "FILE_SIZE_ERR";
+
+// Writes the marker (or the empty value) as StartUpdate of Version.ini.
+bool WriteStartUpdate(std::string_view marker);
+
+// A number as atoi reads it: leading blanks, a sign, digits up to the first
+// other character; the low 32 bits of the value.
+uint32_t ParseRecordNumber(std::string_view text);

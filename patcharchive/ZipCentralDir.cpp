@@ -1,0 +1,83 @@
+#include "patcharchive/ZipCentralDir.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "patcharchive/ZipBytes.h"
+#include "patcharchive/ZipException.h"
+#include "patcharchive/ZipStorage.h"
+
+namespace {
+
+// Blocks overlap by this much so that a signature cut by a block edge is found.
+constexpr uint64_t kSignatureOverlap = 3;
+
+}  // namespace
+
+uint64_t CZipCentralDir::LocateEndRecord(CZipStorage& storage) const {
+    uint64_t length = storage.GetLength();
+    uint64_t regionStart = length - std::min<uint64_t>(length, kEndRecordSize + kMaxCommentSize);
+    std::vector<unsigned char> block(std::max<size_t>(m_nSearchBufferSize, 1024));
+    uint64_t blockEnd = length;
+    while (blockEnd > regionStart) {
+        uint64_t blockStart = blockEnd - std::min<uint64_t>(blockEnd - regionStart, block.size());
+        size_t size = static_cast<size_t>(blockEnd - blockStart);
+        storage.Seek(blockStart);
+        storage.ReadExact(block.data(), size);
+        for (size_t at = size >= 4 ? size - 4 + 1 : 0; at-- > 0;) {
+            if (ZipSignature(block.data() + at, 5, 6)) return blockStart + at;
+        }
+        if (blockStart == regionStart) break;
+        blockEnd = blockStart + kSignatureOverlap;
+    }
+    ThrowZipError(CZipException::CentralDirNotFound, storage.GetPath());
+}
+
+void CZipCentralDir::Read(CZipStorage& storage) {
+    Clear();
+    m_uEndOffset = LocateEndRecord(storage);
+    unsigned char record[kEndRecordSize];
+    storage.Seek(m_uEndOffset);
+    storage.ReadExact(record, sizeof record);
+    m_uThisDisk = ZipU16(record + 4);
+    m_uDiskWithCentralDir = ZipU16(record + 6);
+    m_uDiskEntries = ZipU16(record + 8);
+    m_uEntriesNumber = ZipU16(record + 10);
+    m_uSize = ZipU32(record + 12);
+    m_uOffset = ZipU32(record + 16);
+    uint16_t commentSize = ZipU16(record + 20);
+
+    storage.SettleVolumes(m_uThisDisk);
+    uint64_t directoryEnd = static_cast<uint64_t>(m_uOffset) + m_uSize;
+    if (!storage.IsSplit() && m_uEndOffset < directoryEnd) storage.ThrowDamaged();
+    m_pszComment.Allocate(commentSize);
+    if (commentSize) storage.ReadExact(m_pszComment.Data(), commentSize);
+    m_uBytesBeforeZip = storage.IsSplit() ? 0 : m_uEndOffset - directoryEnd;
+    if ((m_uSize == 0) != (m_uEntriesNumber == 0)) storage.ThrowDamaged();
+
+    m_bOnDisk = true;
+    storage.ChangeVolume(m_uDiskWithCentralDir);
+    if (m_uSize != 0) ReadHeaders(storage);
+}
+
+void CZipCentralDir::ReadHeaders(CZipStorage& storage) {
+    storage.Seek(m_uBytesBeforeZip + m_uOffset);
+    uint64_t left = m_uSize;
+    m_headers.reserve(m_uEntriesNumber);
+    for (uint32_t i = 0; i < m_uEntriesNumber; ++i) {
+        auto header = std::make_unique<CZipFileHeader>();
+        header->ReadCentral(storage, left);
+        if (m_bConvertNames) header->ConvertFileName();
+        m_headers.push_back(std::move(header));
+    }
+}
+
+void CZipCentralDir::Clear() {
+    m_headers.clear();
+    m_pOpenedFile = nullptr;
+    m_pLocalExtraField.Release();
+    m_pszComment.Release();
+    m_bOnDisk = false;
+    m_uBytesBeforeZip = 0;
+    m_uEndOffset = 0;
+}

@@ -1,0 +1,96 @@
+#include "patcharchive/ZipFileHeader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+#include "patcharchive/ZipBytes.h"
+#include "patcharchive/ZipStorage.h"
+#include "platform/CodePage.h"
+
+namespace {
+
+void ReadPart(CZipStorage& storage, CZipAutoBuffer& buffer, uint16_t size, uint64_t& limit) {
+    if (size > limit) storage.ThrowDamaged();
+    limit -= size;
+    buffer.Allocate(size);
+    if (size) storage.ReadExact(buffer.Data(), size);
+}
+
+}  // namespace
+
+void CZipFileHeader::ReadCentral(CZipStorage& storage, uint64_t& limit) {
+    unsigned char fixed[kCentralSize];
+    // Headers must lie inside the directory that the end record announces; this also
+    // bounds the memory that a hostile archive can make the reader take.
+    if (limit < kCentralSize) storage.ThrowDamaged();
+    limit -= kCentralSize;
+    storage.ReadExact(fixed, sizeof fixed);
+    if (!ZipSignature(fixed, 1, 2)) storage.ThrowDamaged();
+    m_uVersionMadeBy = ZipU16(fixed + 4);
+    m_uVersionNeeded = ZipU16(fixed + 6);
+    m_uFlag = ZipU16(fixed + 8);
+    m_uMethod = ZipU16(fixed + 10);
+    m_uModTime = ZipU16(fixed + 12);
+    m_uModDate = ZipU16(fixed + 14);
+    m_uCrc32 = ZipU32(fixed + 16);
+    m_uComprSize = ZipU32(fixed + 20);
+    m_uUncomprSize = ZipU32(fixed + 24);
+    m_uFileNameSize = ZipU16(fixed + 28);
+    uint16_t extraSize = ZipU16(fixed + 30);
+    uint16_t commentSize = ZipU16(fixed + 32);
+    m_uDiskStart = ZipU16(fixed + 34);
+    m_uInternalAttr = ZipU16(fixed + 36);
+    m_uExternalAttr = ZipU32(fixed + 38);
+    m_uOffset = ZipU32(fixed + 42);
+    ReadPart(storage, m_pszFileName, m_uFileNameSize, limit);
+    ReadPart(storage, m_pExtraField, extraSize, limit);
+    ReadPart(storage, m_pszComment, commentSize, limit);
+}
+
+std::string CZipFileHeader::UnicodePathFromExtra(std::string_view storedName) const {
+    // The Unicode path extra field (0x7075) that writers add to names stored in a
+    // local code page: version 1, CRC-32 of the stored name, then the UTF-8 name.
+    std::string_view extra = m_pExtraField.View();
+    size_t at = 0;
+    while (at + 4 <= extra.size()) {
+        auto* p = reinterpret_cast<const unsigned char*>(extra.data() + at);
+        uint16_t id = ZipU16(p);
+        uint16_t size = ZipU16(p + 2);
+        if (at + 4 + size > extra.size()) break;
+        if (id == 0x7075 && size >= 5 && p[4] == 1) {
+            uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(storedName.data()),
+                              static_cast<uInt>(storedName.size()));
+            std::string_view name(extra.data() + at + 9, size - 5u);
+            if (ZipU32(p + 5) == crc && platform::IsValidUtf8(name)) return std::string(name);
+        }
+        at += 4u + size;
+    }
+    return {};
+}
+
+void CZipFileHeader::ConvertFileName() {
+    std::string_view stored = m_pszFileName.View();
+    std::string name;
+    bool ascii = std::all_of(stored.begin(), stored.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii || ((m_uFlag & kFlagUtf8Name) && platform::IsValidUtf8(stored))) {
+        name = stored;
+    } else {
+        name = UnicodePathFromExtra(stored);
+        if (name.empty()) name = platform::GbkToUtf8(stored);
+    }
+    std::replace(name.begin(), name.end(), '/', '\\');
+    m_pszFileName.Assign(name);
+}
+
+std::time_t CZipFileHeader::GetTime() const {
+    std::tm time{};
+    time.tm_sec = (m_uModTime & 0x1F) * 2;
+    time.tm_min = (m_uModTime >> 5) & 0x3F;
+    time.tm_hour = m_uModTime >> 11;
+    time.tm_mday = m_uModDate & 0x1F;
+    time.tm_mon = ((m_uModDate >> 5) & 0x0F) - 1;
+    time.tm_year = (m_uModDate >> 9) + 80;
+    time.tm_isdst = -1;  // daylight saving as the system decides for that date
+    return std::mktime(&time);
+}

@@ -1,0 +1,58 @@
+#pragma once
+// One entry's central header: the fields the reader uses plus its name, extra field
+// and comment. The name is held converted (UTF-8, '\' separators); the length of the
+// name as stored is kept for the comparison with the local header.
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "patcharchive/ZipAutoBuffer.h"
+
+class CZipStorage;
+
+class CZipFileHeader {
+public:
+    static constexpr uint16_t kFlagEncrypted = 0x0001;
+    static constexpr uint16_t kFlagDataDescriptor = 0x0008;
+    static constexpr uint16_t kFlagUtf8Name = 0x0800;
+    static constexpr uint32_t kAttributeDirectory = 0x10;
+    static constexpr size_t kCentralSize = 46;
+    static constexpr size_t kLocalSize = 30;
+
+    virtual ~CZipFileHeader() = default;
+
+    // Reads one central header at the current position; raises cause 10 when it is
+    // short or has no signature. `limit` is how many bytes of the directory remain.
+    void ReadCentral(CZipStorage& storage, uint64_t& limit);
+    // Converts the stored name as read (bit 11 UTF-8, otherwise GBK) and uses '\'.
+    void ConvertFileName();
+
+    std::string GetFileName() const { return std::string(m_pszFileName.View()); }
+    bool IsEncrypted() const { return (m_uFlag & kFlagEncrypted) != 0; }
+    bool HasDataDescriptor() const { return (m_uFlag & kFlagDataDescriptor) != 0; }
+    bool IsDirectory() const { return (m_uExternalAttr & kAttributeDirectory) != 0; }
+    // The DOS date and time taken as local time.
+    std::time_t GetTime() const;
+
+    uint16_t m_uVersionMadeBy = 0;
+    uint16_t m_uVersionNeeded = 0;
+    uint16_t m_uFlag = 0;
+    uint16_t m_uMethod = 0;
+    uint16_t m_uModTime = 0;
+    uint16_t m_uModDate = 0;
+    uint32_t m_uCrc32 = 0;
+    uint32_t m_uComprSize = 0;
+    uint32_t m_uUncomprSize = 0;
+    uint16_t m_uFileNameSize = 0;  // as stored, before conversion
+    uint16_t m_uDiskStart = 0;
+    uint16_t m_uInternalAttr = 0;
+    uint32_t m_uExternalAttr = 0;
+    uint32_t m_uOffset = 0;
+    CZipAutoBuffer m_pszFileName;
+    CZipAutoBuffer m_pExtraField;
+    CZipAutoBuffer m_pszComment;
+
+private:
+    std::string UnicodePathFromExtra(std::string_view storedName) const;
+};

@@ -1,0 +1,3 @@
+#include "patcharchive/ZipInternalInfo.h"
+
+CZipInternalInfo::CZipInternalInfo() : m_stream{} {}

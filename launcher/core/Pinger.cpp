@@ -1,6 +1,7 @@
 #include "launcher/core/Pinger.h"
 
 #include <cstring>
+#include <optional>
 
 #include "platform/Clock.h"
 #include "platform/IcmpSocket.h"
@@ -26,12 +27,13 @@ uint32_t GetLittleEndian32(const uint8_t* at) {
            static_cast<uint32_t>(at[3]) << 24;
 }
 
-// What one answered attempt stores: the echo time, or 0 when no usable reply came.
-int64_t ReadEchoTime(platform::CIcmpSocket& socket) {
+// The echo time of the datagram waiting on the socket; nothing when it cannot be
+// read or is too short to hold the echoed send time.
+std::optional<int64_t> ReadEchoTime(platform::CIcmpSocket& socket) {
     uint8_t reply[kReplyCapacity];
     long received = socket.Receive(reply, sizeof reply);
     size_t offset = (socket.DeliversIpHeader() ? kIpHeaderSize : 0) + kSendTimeOffset;
-    if (received < 0 || static_cast<size_t>(received) < offset + 4) return 0;
+    if (received < 0 || static_cast<size_t>(received) < offset + 4) return std::nullopt;
     uint32_t elapsed = platform::TickCount() - GetLittleEndian32(reply + offset);
     return static_cast<int64_t>(elapsed);
 }
@@ -63,11 +65,12 @@ EchoRequest CPinger::BuildEchoRequest(uint32_t sendTime) {
     return request;
 }
 
-void CPinger::Ping(uint32_t count, const std::string& host, std::atomic<int64_t>& result) {
+EchoOutcome CPinger::Ping(uint32_t count, const std::string& host, std::atomic<int64_t>& result) {
     platform::CIcmpSocket socket;
-    if (!socket.Open()) return;
+    if (!socket.Open()) return EchoOutcome::NotMeasured;
     std::optional<uint32_t> address = platform::ResolveIpv4(host);
-    if (!address) return;
+    if (!address) return EchoOutcome::NotMeasured;
+    EchoOutcome outcome = EchoOutcome::NotMeasured;
     for (uint32_t attempt = 0; attempt < count; ++attempt) {
         EchoRequest request = BuildEchoRequest(platform::TickCount());
         socket.SendTo(request.data(), request.size(), *address);
@@ -75,11 +78,16 @@ void CPinger::Ping(uint32_t count, const std::string& host, std::atomic<int64_t>
         if (wait == platform::CIcmpSocket::WaitResult::Failed) break;
         if (wait == platform::CIcmpSocket::WaitResult::TimedOut) {
             result = 0;
+            outcome = EchoOutcome::NoAnswer;
             continue;
         }
-        result = ReadEchoTime(socket);
+        // A reply that cannot be read counts as none.
+        std::optional<int64_t> time = ReadEchoTime(socket);
+        result = time.value_or(0);
+        outcome = time ? EchoOutcome::Answered : EchoOutcome::NoAnswer;
         platform::SleepMilliseconds(kPauseAfterReply);
     }
+    return outcome;
 }
 
 void LatencyProbeThread(LauncherConfig& config, CPinger& pinger, const std::function<void()>& redraw,

@@ -15,12 +15,16 @@ using EchoRequest = std::array<uint8_t, kEchoRequestSize>;
 // The Internet checksum over 16-bit little-endian words.
 uint16_t Checksum(const uint8_t* data, size_t length);
 
+// How the last attempt went; a stored 0 alone cannot tell an answer within the same
+// millisecond from none.
+enum class EchoOutcome { NotMeasured, NoAnswer, Answered };
+
 class CPinger {
 public:
     // Sends `count` echo requests to `host`; each attempt stores its outcome in
     // `result`: the echo time in milliseconds, 0 without an answer within a second.
     // A host that cannot be resolved, or no socket, leaves `result` untouched.
-    void Ping(uint32_t count, const std::string& host, std::atomic<int64_t>& result);
+    EchoOutcome Ping(uint32_t count, const std::string& host, std::atomic<int64_t>& result);
 
     // Builds the next request (identifier and sequence from the shared counters).
     static EchoRequest BuildEchoRequest(uint32_t sendTime);

@@ -11,9 +11,10 @@ int RunPing(const std::vector<std::string>& args) {
     if (WantsHelp(args) || args.empty()) {
         std::printf("usage: velmor ping [--count N] HOST\n\n"
                     "Sends ICMP echo requests to HOST the way the launcher measures its game\n"
-                    "servers and prints the echo time of the last one: \"N ms\", \"no answer\"\n"
-                    "(nothing within a second) or \"not measured\" (no ICMP socket, or the name\n"
-                    "does not resolve). Exit 0 when a time or \"no answer\" was stored.\n");
+                    "servers and prints the outcome of the last one: \"N ms\", \"no answer\"\n"
+                    "(nothing within a second; the launcher stores 0 then, as for an answer\n"
+                    "within the same millisecond) or \"not measured\" (no ICMP socket, or the\n"
+                    "name does not resolve). Exit 0 unless not measured.\n");
         return args.empty() ? 1 : 0;
     }
     uint32_t count = 1;
@@ -27,14 +28,13 @@ int RunPing(const std::vector<std::string>& args) {
     }
     std::atomic<int64_t> result{-1};
     uint16_t first = CPinger::NextEchoCounter();
-    CPinger().Ping(count, host, result);
-    int64_t time = result.load();
-    if (time < 0) {
+    EchoOutcome outcome = CPinger().Ping(count, host, result);
+    if (outcome == EchoOutcome::NotMeasured) {
         std::printf("%s: not measured\n", host.c_str());
         return 1;
     }
-    std::printf("%s: %s (requests %u to %u)\n", host.c_str(),
-                time == 0 ? "no answer" : (std::to_string(time) + " ms").c_str(), first,
+    std::string shown = outcome == EchoOutcome::NoAnswer ? "no answer" : std::to_string(result.load()) + " ms";
+    std::printf("%s: %s (requests %u to %u)\n", host.c_str(), shown.c_str(), first,
                 static_cast<unsigned>(CPinger::NextEchoCounter() - 1));
     return 0;
 }

@@ -1,0 +1,180 @@
+// Merging an update pack into the game pack. File bytes go only into free regions
+// and at the end of data.vaf while data.vah still describes the old pack; the
+// header is replaced once, after every copy is on disk.
+#include <algorithm>
+
+#include "pack/PackMessages.h"
+#include "pack/PackUpdater.h"
+#include "platform/CodePage.h"
+#include "platform/FileSystem.h"
+
+using platform::CFile;
+
+bool CPackUpdater::MergeUpdatePack() {
+    if (!platform::PathExists(m_strDataHeader) || !platform::PathExists(m_strDataFile)) {
+        m_host.WriteStartUpdate("UPDATE_START");
+        m_host.ShowStatusError(packmsg::DataMissing());
+        return false;
+    }
+    if (!platform::PathExists(m_strUpdateHeader) || !platform::PathExists(m_strUpdateFile)) {
+        m_host.ShowStatusError(packmsg::UpdateMissing());
+        return false;
+    }
+    if (!m_headerFile.Open(m_strDataHeader, CFile::Mode::Read)) {
+        m_host.ShowStatusError(packmsg::CannotOpenDataHeader(m_strDataHeader));
+        return false;
+    }
+    if (!m_updateHeaderFile.Open(m_strUpdateHeader, CFile::Mode::Read)) {
+        m_headerFile.Close();
+        m_host.ShowStatusError(packmsg::CannotOpenUpdateHeader(m_strUpdateHeader));
+        return false;
+    }
+    CHeaderReader game(m_headerFile);
+    CHeaderReader update(m_updateHeaderFile);
+    bool merged = ApplyUpdatePack(game, update);
+    CloseAll();
+    return merged;
+}
+
+bool CPackUpdater::ApplyUpdatePack(CHeaderReader& game, CHeaderReader& update) {
+    // The game's own block is replaced by the update's in the new header.
+    std::array<char, kHeaderBlockSize> gameBlock{};
+    bool gameRead = ReadGameHeader(game, true, gameBlock);
+    m_headerFile.Close();
+    if (!gameRead) {
+        m_host.ShowStatusError(packmsg::DataHeaderError());
+        return false;
+    }
+    bool updateRead = ReadUpdateHeader(update);
+    m_updateHeaderFile.Close();
+    if (!updateRead) {
+        m_host.ShowStatusError(packmsg::UpdateHeaderError());
+        return false;
+    }
+
+    CollectUpdateFiles(*m_pUpdateRoot, std::string());
+    m_host.SetFileProgressRange(0, m_uUpdateFileCount);
+    m_host.SetFileProgressPos(0);
+    m_uCopyCount = 0;
+
+    // The header about to name the copied bytes may only reach the disk after them.
+    if (!CopyUpdateFiles() || (m_dataFile.IsOpen() && !m_dataFile.Sync())) {
+        m_host.ShowStatusError(packmsg::CopyFailed());
+        return false;
+    }
+    CloseAll();
+
+    m_host.WriteStartUpdate("UPDATE_START");
+    if (!WriteGameHeader(m_uUpdateStamp, m_uUpdateFileCount + m_uGameFileCount)) {
+        m_host.ShowStatusError(packmsg::SaveHeaderFailed());
+        return false;
+    }
+    m_host.WriteStartUpdate("UPDATE_END");
+    platform::RemoveFile(m_strUpdateFile);
+    platform::RemoveFile(m_strUpdateHeader);
+    platform::RemoveFile(m_strUpdateLog);
+    return true;
+}
+
+bool CPackUpdater::ReadUpdateHeader(CHeaderReader& reader) {
+    char magic[3];
+    if (!reader.ReadBytes(magic, sizeof magic) || std::string_view(magic, 3) != "VAH") return false;
+    if (!reader.ReadU32(m_uUpdateStamp) || !reader.ReadU32(m_uUpdateFileCount) ||
+        !reader.ReadBytes(m_headerBlock.data(), m_headerBlock.size())) {
+        return false;
+    }
+    m_pUpdateRoot = std::make_unique<PackFolder>();
+    // Nothing after the update's folder tree is read.
+    return ReadFolder(reader, *m_pUpdateRoot) && CheckUpdateNames(*m_pUpdateRoot);
+}
+
+// Update names are bare names. One that holds a separator would be split into
+// folders on insertion but looked up differently on removal, leaving two versions
+// of a file in the pack; such a header is refused as damaged.
+bool CPackUpdater::CheckUpdateNames(const PackFolder& folder) const {
+    auto bare = [](const std::string& name) {
+        return platform::FindCharacter(name, 0, '\\') == std::string::npos &&
+               platform::FindCharacter(name, 0, '/') == std::string::npos;
+    };
+    for (const PackFileEntry& entry : folder.Files()) {
+        if (!bare(entry.Name)) return false;
+    }
+    for (const auto& child : folder.Folders()) {
+        if (!bare(child->Name()) || !CheckUpdateNames(*child)) return false;
+    }
+    return true;
+}
+
+void CPackUpdater::CollectUpdateFiles(PackFolder& folder, const std::string& prefix) {
+    for (PackFileEntry& entry : folder.TakeAllFiles()) {
+        std::string path = prefix.empty() ? entry.Name : prefix + "\\" + entry.Name;
+        RemovePath(path);
+        m_pending.push_back({std::move(path), std::move(entry)});
+    }
+    for (const auto& child : folder.Folders()) {
+        CollectUpdateFiles(*child, prefix.empty() ? child->Name() : prefix + "\\" + child->Name());
+    }
+}
+
+bool CPackUpdater::CopyUpdateFiles() {
+    for (UpdatePathEntry& pending : m_pending) {
+        uint64_t offset = 0;
+        bool copied = AllocateRestSpace(pending.Entry.Size, offset) ? CopyIntoRestSpace(pending.Entry, offset)
+                                                                    : AppendToDataFile(pending.Entry);
+        if (!copied) return false;
+        InsertPath(pending.Path, std::move(pending.Entry));
+    }
+    return true;
+}
+
+bool CPackUpdater::AllocateRestSpace(uint32_t size, uint64_t& offset) {
+    size_t position = m_restSpace.FindFirstFit(size);
+    if (position == CRestSpaceList::npos) return false;
+    PackFileEntry chosen = m_restSpace.Take(position);
+    offset = chosen.Offset;
+    // The file takes size + 1 bytes; a remainder of one byte is not worth an entry.
+    uint32_t rest = chosen.Size - size;
+    if (rest > 1) m_restSpace.Append({"rest space", chosen.Offset + size + 1, rest - 1, 0});
+    return true;
+}
+
+bool CPackUpdater::OpenCopyFiles() {
+    // Both stay open for the whole merge: reopening them per file buys nothing.
+    if (!m_dataFile.IsOpen() && !m_dataFile.Open(m_strDataFile, CFile::Mode::ReadWrite)) return false;
+    if (!m_updateDataFile.IsOpen() && !m_updateDataFile.Open(m_strUpdateFile, CFile::Mode::Read)) return false;
+    return true;
+}
+
+bool CPackUpdater::CopyIntoRestSpace(PackFileEntry& entry, uint64_t offset) {
+    return OpenCopyFiles() && CopyEntryBytes(entry, offset);
+}
+
+bool CPackUpdater::AppendToDataFile(PackFileEntry& entry) {
+    if (!OpenCopyFiles()) return false;
+    std::optional<uint64_t> end = m_dataFile.SeekToEnd();
+    return end && CopyEntryBytes(entry, *end);
+}
+
+bool CPackUpdater::CopyEntryBytes(PackFileEntry& entry, uint64_t target) {
+    if (!m_dataFile.Seek(target) || !m_updateDataFile.Seek(entry.Offset)) return false;
+    char* buffer = CopyBuffer();
+    uint64_t remaining = entry.Size;
+    bool zeroWritten = false;
+    while (remaining > 0) {
+        size_t chunk = static_cast<size_t>(std::min<uint64_t>(remaining, kCopyBufferSize));
+        // An update file that ends early is a broken pack, not a shorter file.
+        if (m_updateDataFile.Read(buffer, chunk) != chunk) return false;
+        remaining -= chunk;
+        size_t length = chunk;
+        if (remaining == 0 && chunk < kCopyBufferSize) {
+            buffer[length++] = '\0';  // the zero that follows every file, in the same write
+            zeroWritten = true;
+        }
+        if (!m_dataFile.Write(buffer, length)) return false;
+    }
+    if (!zeroWritten && !m_dataFile.Write("", 1)) return false;
+    entry.Offset = target;
+    ++m_uCopyCount;
+    m_host.SetFileProgressPos(m_uCopyCount);
+    return true;
+}

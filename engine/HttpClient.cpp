@@ -179,6 +179,7 @@ struct CHttpRequest::Impl {
 
 CHttpClient::CHttpClient() {
     InitialiseCurlOnce();
+    SetTimeouts(kDefaultTimeoutMs, kDefaultTimeoutMs);
 }
 
 void CHttpClient::SetTimeouts(uint32_t connectMs, uint32_t receiveMs) {

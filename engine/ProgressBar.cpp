@@ -33,19 +33,24 @@ float ProgressBar::ComputeFraction(uint64_t position) const {
 void ProgressBar::SetPos(uint64_t position) {
     float newFraction = ComputeFraction(position);
     m_position.store(position, std::memory_order_relaxed);
-    Draw(Fraction() > newFraction);
+    bool shrinks = Fraction() > newFraction;
+    if (!shrinks && FillWidth(newFraction) == m_drawnFillWidth.load(std::memory_order_relaxed)) {
+        m_fraction.store(newFraction, std::memory_order_relaxed);
+        return;
+    }
+    Draw(shrinks);
+}
+
+int ProgressBar::FillWidth(float fraction) const {
+    return static_cast<int>(std::trunc(static_cast<float>(m_width) * fraction));
 }
 
 void ProgressBar::Draw(bool full) {
     float fraction = ComputeFraction(Position());
     m_fraction.store(fraction, std::memory_order_relaxed);
     if (!m_pWindow) return;
-    int fillWidth = static_cast<int>(std::trunc(static_cast<float>(m_width) * fraction));
-    if (full) {
-        m_pWindow->DrawBitmapPart(m_backgroundId, m_x, m_y, m_width, m_height);
-    } else if (fillWidth == m_drawnFillWidth.load(std::memory_order_relaxed)) {
-        return;
-    }
+    int fillWidth = FillWidth(fraction);
+    if (full) m_pWindow->DrawBitmapPart(m_backgroundId, m_x, m_y, m_width, m_height);
     m_drawnFillWidth.store(fillWidth, std::memory_order_relaxed);
     m_pWindow->DrawBitmapPart(m_fillId, m_x, m_y, fillWidth, m_height);
 }

@@ -36,6 +36,7 @@ public:
 
 private:
     float ComputeFraction(uint64_t position) const;
+    int FillWidth(float fraction) const;
 
     IWindowPrimitives* m_pWindow = nullptr;
     int m_x = 0;
@@ -46,8 +47,8 @@ private:
     std::atomic<uint64_t> m_maximum{1};
     std::atomic<uint64_t> m_position{0};
     std::atomic<float> m_fraction{0.0f};
-    // Width of the fill last drawn; a growing bar whose drawn width stays the same
-    // is not drawn again (the download moves it after every 2048-byte read).
+    // Width of the fill last drawn: SetPos does not draw a growing bar again while
+    // its drawn width stays the same (the download moves it after every read).
     std::atomic<int> m_drawnFillWidth{-1};
     int m_backgroundId = 0;
     int m_fillId = 0;

@@ -72,12 +72,14 @@ std::string CZipFileHeader::UnicodePathFromExtra(std::string_view storedName) co
 void CZipFileHeader::ConvertFileName() {
     std::string_view stored = m_pszFileName.View();
     std::string name;
-    bool ascii = std::all_of(stored.begin(), stored.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii || ((m_uFlag & kFlagUtf8Name) && platform::IsValidUtf8(stored))) {
+    if ((m_uFlag & kFlagUtf8Name) && platform::IsValidUtf8(stored)) {
         name = stored;
     } else {
         name = UnicodePathFromExtra(stored);
-        if (name.empty()) name = platform::GbkToUtf8(stored);
+        // Without a mark, a name is GBK, as Simplified-Chinese tools write it, unless
+        // it is valid UTF-8 (ASCII included): writers on UTF-8 systems store their
+        // names as they are, and GBK text almost never forms valid UTF-8.
+        if (name.empty()) name = platform::IsValidUtf8(stored) ? std::string(stored) : platform::GbkToUtf8(stored);
     }
     std::replace(name.begin(), name.end(), '/', '\\');
     m_pszFileName.Assign(name);

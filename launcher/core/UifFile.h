@@ -23,6 +23,8 @@ struct UifContent {
     // Empty for a complete file; otherwise says where the file ended early. What
     // was read completely up to there is kept.
     std::string Truncation;
+    // Bytes after the last link, which nothing reads.
+    size_t TrailingBytes = 0;
 };
 
 // Never reads past the end and never allocates by a count: a count larger than the

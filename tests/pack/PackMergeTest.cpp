@@ -1,0 +1,242 @@
+// Merging update packs: placement, counts, header fields, failures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "pack/PackUpdater.h"
+#include "tests/pack/PackFixture.h"
+#include "tests/support/TempFolder.h"
+
+using namespace packtest;
+using testsupport::CTempFolder;
+using testsupport::Exists;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+namespace {
+
+using Content = std::map<std::string, std::string>;
+
+std::string Bytes(size_t size, char fill) { return std::string(size, fill); }
+
+bool Merge(const std::string& folder, CRecordingHost& host) {
+    CPackUpdater pack(host, folder);
+    return pack.MergeUpdatePack();
+}
+
+bool Merge(const std::string& folder) {
+    CRecordingHost host;
+    bool merged = Merge(folder, host);
+    EXPECT_TRUE(host.status.empty()) << host.status.front();
+    EXPECT_EQ(host.markers, (std::vector<std::string>{"UPDATE_START", "UPDATE_END"}));
+    return merged;
+}
+
+uint64_t OffsetOf(const std::string& folder, const std::string& path) {
+    CRecordingHost host;
+    CPackUpdater pack(host, folder);
+    EXPECT_TRUE(pack.LoadGameHeader());
+    const PackFileEntry* entry = pack.FindPath(path);
+    EXPECT_NE(entry, nullptr) << path;
+    return entry ? entry->Offset : ~0ull;
+}
+
+std::vector<std::string> Rest(const std::string& folder) {
+    std::vector<std::string> rest;
+    for (const RestSpec& entry : ReadPack(folder).rest) {
+        rest.push_back(entry.name + "@" + std::to_string(entry.offset) + "+" + std::to_string(entry.size));
+    }
+    return rest;
+}
+
+}  // namespace
+
+TEST(PackMerge, ReplacingByFilesNoLargerKeepsTheDataFileLength) {
+    CTempFolder folder;
+    CPackBuilder().File("a.bin", Bytes(10, 'a')).File("maps\\b.bin", Bytes(20, 'b')).File("c.bin", "c").Write(folder.Path());
+    CPackBuilder().File("a.bin", Bytes(10, 'A')).File("MAPS\\B.bin", Bytes(15, 'B')).Write(folder.Path(), "update");
+    WriteFile(folder / "update.log", "log");
+    uint64_t before = ReadFile(folder / "data.vaf").size();
+    ASSERT_TRUE(Merge(folder.Path()));
+    EXPECT_EQ(ReadFile(folder / "data.vaf").size(), before);
+    ExpectPack(folder.Path(), {{"a.bin", Bytes(10, 'A')}, {"maps\\B.bin", Bytes(15, 'B')}, {"c.bin", "c"}});
+    // b's 21 bytes held 16 of the new file; the other 5 are one entry of Size 4.
+    EXPECT_EQ(Rest(folder.Path()), std::vector<std::string>{"rest space@27+4"});
+    for (const char* name : {"update.vah", "update.vaf", "update.log"}) EXPECT_FALSE(Exists(folder / name)) << name;
+}
+
+TEST(PackMerge, ARemainderOfMoreThanOneByteBecomesARestSpaceEntry) {
+    struct Case {
+        size_t size;
+        std::vector<std::string> rest;
+    };
+    for (const Case& c : {Case{98, {"rest space@104+1"}}, Case{99, {}}, Case{100, {}}, Case{101, {}}}) {
+        CTempFolder folder;
+        CPackBuilder().File("k.bin", "keep").File("r.bin", Bytes(100, 'o')).Write(folder.Path());
+        CPackBuilder().File("r.bin", Bytes(c.size, 'n')).Write(folder.Path(), "update");
+        ASSERT_TRUE(Merge(folder.Path()));
+        ExpectPack(folder.Path(), {{"k.bin", "keep"}, {"r.bin", Bytes(c.size, 'n')}});
+        // A file that no longer fits goes to the end and leaves its old region free.
+        std::vector<std::string> expected = c.size > 100 ? std::vector<std::string>{"r.bin@5+100"} : c.rest;
+        EXPECT_EQ(Rest(folder.Path()), expected) << c.size;
+        EXPECT_EQ(OffsetOf(folder.Path(), "r.bin"), c.size > 100 ? 106u : 5u) << c.size;
+    }
+}
+
+TEST(PackMerge, AllRemovalsHappenBeforeTheFirstCopy) {
+    CTempFolder folder;
+    CPackBuilder().File("b.bin", Bytes(60, 'b')).Write(folder.Path());
+    // a.bin is copied first, into the region that b.bin's replacement freed.
+    CPackBuilder().File("a.bin", Bytes(50, 'A')).File("b.bin", Bytes(60, 'B')).Write(folder.Path(), "update");
+    ASSERT_TRUE(Merge(folder.Path()));
+    EXPECT_EQ(OffsetOf(folder.Path(), "a.bin"), 0u);
+    EXPECT_EQ(OffsetOf(folder.Path(), "b.bin"), 61u);
+    ExpectPack(folder.Path(), {{"a.bin", Bytes(50, 'A')}, {"b.bin", Bytes(60, 'B')}});
+    EXPECT_EQ(Rest(folder.Path()), std::vector<std::string>{"rest space@51+9"});
+}
+
+TEST(PackMerge, FirstFitTakesTheSmallestReadRegionBeforeFreedOnes) {
+    CTempFolder folder;
+    CPackBuilder().Gap(30, "g30").Gap(10, "g10").Gap(20, "g20").File("r.bin", Bytes(15, 'r')).Write(folder.Path());
+    // Offsets: g30 0..30, g10 31..41, g20 42..62, r.bin 63..78.
+    CPackBuilder().File("x.bin", Bytes(12, 'X')).File("r.bin", Bytes(15, 'R')).Write(folder.Path(), "update");
+    ASSERT_TRUE(Merge(folder.Path()));
+    EXPECT_EQ(OffsetOf(folder.Path(), "x.bin"), 42u);
+    EXPECT_EQ(OffsetOf(folder.Path(), "r.bin"), 0u);
+    EXPECT_EQ(Rest(folder.Path()), (std::vector<std::string>{"g10@31+10", "r.bin@63+15", "rest space@55+7",
+                                                            "rest space@16+14"}));
+    ExpectPack(folder.Path(), {{"x.bin", Bytes(12, 'X')}, {"r.bin", Bytes(15, 'R')}});
+}
+
+TEST(PackMerge, AFileOfSizeZeroIsOneZeroByteInTheFirstRegion) {
+    CTempFolder folder;
+    CPackBuilder().File("k.bin", "k").Gap(5, "g5").Gap(0, "g0").Write(folder.Path());
+    CPackBuilder().File("z.bin", "").Write(folder.Path(), "update");
+    ASSERT_TRUE(Merge(folder.Path()));
+    // g0 is the first entry (smallest), and Size 0 fits it exactly.
+    EXPECT_EQ(OffsetOf(folder.Path(), "z.bin"), 8u);
+    EXPECT_EQ(ReadFile(folder / "data.vaf")[8], '\0');
+    EXPECT_EQ(Rest(folder.Path()), std::vector<std::string>{"g5@2+5"});
+    ExpectPack(folder.Path(), {{"k.bin", "k"}, {"z.bin", ""}});
+}
+
+TEST(PackMerge, HeaderFieldsAndFileCountFollowTheUpdate) {
+    CTempFolder folder;
+    CPackBuilder().File("a.bin", "a").File("b.bin", "b").Count(10).Stamp(1).Block('g').Wasted(77).Write(folder.Path());
+    CPackBuilder().File("b.bin", "B").File("n\\c.bin", "c").Count(7).Stamp(2).Block('u').Write(folder.Path(), "update");
+    CRecordingHost host;
+    ASSERT_TRUE(Merge(folder.Path(), host));
+    PackImage image = ReadPack(folder.Path());
+    EXPECT_EQ(image.fileCount, 10u - 1 + 7);
+    EXPECT_EQ(image.stamp, 2u);
+    EXPECT_EQ(image.block, std::string(40, 'u'));
+    EXPECT_EQ(image.wasted, 77u);
+    EXPECT_EQ(image.rootName, "root");
+    EXPECT_EQ(host.events, (std::vector<std::string>{"range 0..7", "pos 0", "pos 1", "pos 2"}));
+    ExpectPack(folder.Path(), {{"a.bin", "a"}, {"b.bin", "B"}, {"n\\c.bin", "c"}});
+}
+
+TEST(PackMerge, AnEmptyUpdateStillRewritesTheHeaderAndRemovesTheUpdate) {
+    CTempFolder folder;
+    CPackBuilder().File("a.bin", "a").Gap(3).Stamp(5).Write(folder.Path());
+    CPackBuilder().Stamp(9).Block('e').Write(folder.Path(), "update");
+    ASSERT_TRUE(Merge(folder.Path()));
+    PackImage image = ReadPack(folder.Path());
+    EXPECT_EQ(image.stamp, 9u);
+    EXPECT_EQ(image.block, std::string(40, 'e'));
+    EXPECT_EQ(image.fileCount, 1u);
+    EXPECT_FALSE(Exists(folder / "update.vah"));
+    EXPECT_FALSE(Exists(folder / "update.vaf"));
+    ExpectPack(folder.Path(), {{"a.bin", "a"}});
+}
+
+struct FailureCase {
+    const char* what;
+    void (*spoil)(const CTempFolder&);
+    const char* status;
+    std::vector<std::string> markers;
+};
+
+class MergeFailure : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(MergeFailure, ShowsOneLineAndLeavesTheHeaderAndTheUpdate) {
+    const FailureCase& failure = GetParam();
+    CTempFolder folder;
+    CPackBuilder().File("a.bin", "old-a").File("b.bin", Bytes(30, 'b')).Write(folder.Path());
+    CPackBuilder().File("b.bin", Bytes(10, 'B')).File("c.bin", Bytes(40, 'C')).Write(folder.Path(), "update");
+    failure.spoil(folder);
+    auto snapshot = [&](const char* name) {
+        return std::filesystem::is_regular_file(folder / name) ? ReadFile(folder / name) : "(none)";
+    };
+    std::string header = snapshot("data.vah"), update = snapshot("update.vah");
+    CRecordingHost host;
+    EXPECT_FALSE(Merge(folder.Path(), host));
+    std::string status = failure.status;
+    if (status.find("%s") != std::string::npos) status.replace(status.find("%s"), 2, folder.Path());
+    EXPECT_EQ(host.status, std::vector<std::string>{status}) << failure.what;
+    EXPECT_EQ(host.markers, failure.markers) << failure.what;
+    EXPECT_EQ(snapshot("data.vah"), header) << failure.what;
+    EXPECT_EQ(snapshot("update.vah"), update) << failure.what;
+}
+
+void MakeFolder(const std::string& path) { ASSERT_EQ(testsupport::RunShell("rm -f '" + path + "' && mkdir '" + path + "'"), 0); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MergeFailure,
+    testing::Values(
+        FailureCase{"data.vaf missing", [](const CTempFolder& f) { std::remove((f / "data.vaf").c_str()); },
+                    "data 找不到文件.c39", {"UPDATE_START"}},
+        FailureCase{"data.vah missing", [](const CTempFolder& f) { std::remove((f / "data.vah").c_str()); },
+                    "data 找不到文件.c39", {"UPDATE_START"}},
+        FailureCase{"update.vaf missing", [](const CTempFolder& f) { std::remove((f / "update.vaf").c_str()); },
+                    "update 找不到文件.c40", {}},
+        FailureCase{"data.vah unreadable", [](const CTempFolder& f) { MakeFolder(f / "data.vah"); },
+                    "%s/data.vah 无法打开文件.c41", {}},
+        FailureCase{"update.vah unreadable", [](const CTempFolder& f) { MakeFolder(f / "update.vah"); },
+                    "%s/update.vah 无法打开文件.c42", {}},
+        FailureCase{"data magic", [](const CTempFolder& f) { WriteFile(f / "data.vah", "VAX" + ReadFile(f / "data.vah").substr(3)); },
+                    "更新错误: data header file errorc43", {}},
+        FailureCase{"update magic", [](const CTempFolder& f) { WriteFile(f / "update.vah", "vah" + ReadFile(f / "update.vah").substr(3)); },
+                    "更新错误: update header file errorc44", {}},
+        FailureCase{"update name with a separator",
+                    [](const CTempFolder& f) { CPackBuilder().File("x/y.bin", "x").Write(f.Path(), "update"); },
+                    "更新错误: update header file errorc44", {}},
+        FailureCase{"update.vaf shorter than its header says",
+                    [](const CTempFolder& f) { WriteFile(f / "update.vaf", ReadFile(f / "update.vaf").substr(0, 30)); },
+                    "更新错误: update failc45", {}},
+        FailureCase{"data.vaf cannot be opened for writing", [](const CTempFolder& f) { MakeFolder(f / "data.vaf"); },
+                    "更新错误: update failc45", {}}),
+    [](const testing::TestParamInfo<FailureCase>& param) { return "case" + std::to_string(param.index); });
+
+// Random packs merged one after another, each checked against a plain model.
+TEST(PackMerge, RandomMergesKeepTheInvariantAndTheContent) {
+    std::mt19937 random(20261210);
+    for (int round = 0; round < 6; ++round) {
+        CTempFolder folder;
+        Content model;
+        CPackBuilder game;
+        for (int i = 0; i < 40; ++i) {
+            std::string path = "f" + std::to_string(random() % 5) + "\\n" + std::to_string(i);
+            std::string bytes = Bytes(random() % 64, static_cast<char>('a' + i % 26));
+            game.File(path, bytes);
+            model[path] = bytes;
+            if (random() % 4 == 0) game.Gap(random() % 50);
+        }
+        game.Write(folder.Path());
+        for (int merge = 0; merge < 4; ++merge) {
+            CPackBuilder update;
+            std::map<std::string, int> used;
+            for (int i = 0; i < 15; ++i) {
+                std::string path = "f" + std::to_string(random() % 6) + "\\n" + std::to_string(random() % 60);
+                if (used[path]++) continue;
+                std::string bytes = Bytes(random() % 80, static_cast<char>('A' + random() % 26));
+                update.File(path, bytes);
+                model[path] = bytes;
+            }
+            update.Write(folder.Path(), "update");
+            ASSERT_TRUE(Merge(folder.Path()));
+            ExpectPack(folder.Path(), model);
+        }
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "tests/support/TempFolder.h"
@@ -38,6 +39,41 @@ std::string RawDeflate(const std::string& data) {
     out.resize(stream.total_out);
     deflateEnd(&stream);
     return out;
+}
+
+FixtureEntry ZeroEntry(const std::string& name, uint64_t size) {
+    z_stream stream{};
+    if (deflateInit2(&stream, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::runtime_error("deflateInit2");
+    }
+    std::string zeros(1 << 20, '\0');
+    std::string out;
+    char buffer[65536];
+    uLong crc = crc32(0, nullptr, 0);
+    uint64_t left = size;
+    int flush = Z_NO_FLUSH;
+    do {
+        if (stream.avail_in == 0 && flush == Z_NO_FLUSH) {
+            auto piece = static_cast<uInt>(std::min<uint64_t>(zeros.size(), left));
+            left -= piece;
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(zeros.data()), piece);
+            stream.next_in = reinterpret_cast<Bytef*>(zeros.data());
+            stream.avail_in = piece;
+            if (left == 0) flush = Z_FINISH;
+        }
+        stream.next_out = reinterpret_cast<Bytef*>(buffer);
+        stream.avail_out = sizeof buffer;
+        int result = deflate(&stream, flush);
+        out.append(buffer, sizeof buffer - stream.avail_out);
+        if (result == Z_STREAM_END) break;
+    } while (true);
+    deflateEnd(&stream);
+    FixtureEntry entry;
+    entry.name = name;
+    entry.crc = static_cast<uint32_t>(crc);
+    entry.uncompressedSize = static_cast<uint32_t>(size);
+    entry.payload = out;
+    return entry;
 }
 
 uint32_t Crc32(const std::string& data) {

@@ -30,6 +30,8 @@ struct FixtureEntry {
 };
 
 std::string RawDeflate(const std::string& data);
+// An entry of `size` zero bytes, deflated without holding them all.
+FixtureEntry ZeroEntry(const std::string& name, uint64_t size);
 uint32_t Crc32(const std::string& data);
 // A whole archive: `prefix` before it (a program stub), `comment` after the end record.
 std::string BuildArchive(const std::vector<FixtureEntry>& entries, const std::string& comment = {},

@@ -1,0 +1,54 @@
+// The published list and a file download against a real nginx on loopback.
+#include "engine/PatchHost.h"
+#include "engine/SharedState.h"
+#include "tests/engine/EngineTest.h"
+#include "tests/support/NginxServer.h"
+
+namespace enginetest {
+namespace {
+
+class NginxTest : public CEngineTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(testsupport::CNginxServer::IsAvailable()) << "scripts/install-deps installs nginx-light";
+        m_pNginx = std::make_unique<testsupport::CNginxServer>(m_hostFolder.Path());
+        SetSharedText(CurrentPatchHost, m_pNginx->Host());
+    }
+    std::unique_ptr<testsupport::CNginxServer> m_pNginx;
+};
+
+TEST_F(NginxTest, PublishedListIsFetchedAndRead) {
+    PublishList("[Version]\r\nCheckVersion=2\r\nUpdaterVersion=9\r\nPatchFileVersion=31\r\n");
+    m_pPatcher->m_baseVersion = m_pPatcher->m_currentVersion = 30;
+    ASSERT_TRUE(m_pPatcher->FetchVersionList(false)) << StatusText();
+    EXPECT_EQ(m_pPatcher->m_targetVersion, 31u);
+    EXPECT_TRUE(m_pPatcher->IsPatchingPublished());
+    EXPECT_FALSE(testsupport::Exists(m_folder / "UpdateVersion.ini"));
+}
+
+TEST_F(NginxTest, PatchIsDownloadedWhole) {
+    std::string content(3 * 1024 * 1024 + 17, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 131 >> 3);
+    Publish("/velmor/patch/pv0031.patch", content);
+    m_pPatcher->m_currentVersion = 30;
+    m_pPatcher->m_targetVersion = 31;
+    ASSERT_TRUE(m_pPatcher->PreparePatchDownloads());
+    ASSERT_TRUE(m_pPatcher->BeginNextPatch()) << StatusText();
+    DownloadStepResult step = DownloadContinue;
+    for (int i = 0; i < 100000 && step == DownloadContinue; ++i) step = m_pPatcher->DownloadStep();
+    EXPECT_EQ(step, DownloadComplete) << StatusText();
+    EXPECT_EQ(testsupport::ReadFile(m_folder / "pv0031.patch"), content);
+    EXPECT_EQ(m_pPatcher->m_totalReceived, static_cast<int64_t>(content.size()));
+}
+
+TEST_F(NginxTest, MissingFileIsNginxsErrorPage) {
+    // nginx answers a missing file with a 404 page and its length: stored as the file.
+    ASSERT_TRUE(m_pPatcher->OpenDownload(VersionListUrl(CurrentPatchHost), kVersionListFile));
+    DownloadStepResult step = DownloadContinue;
+    for (int i = 0; i < 100 && step == DownloadContinue; ++i) step = m_pPatcher->DownloadStep();
+    EXPECT_EQ(step, DownloadComplete);
+    EXPECT_NE(testsupport::ReadFile(m_folder / "UpdateVersion.ini").find("404"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace enginetest

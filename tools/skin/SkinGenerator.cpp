@@ -177,10 +177,8 @@ void DrawSkin() {
 
     // Progress bars, status line and the footer.
     Panel(p, QRect(18, 468, 465, 70), QColor(16, 12, 11));
-    Text(p, QRect(24, 470, 200, 12), QStringLiteral("文件"), Font(kCjk, 10), QColor(170, 150, 120),
+    Text(p, QRect(24, 470, 200, 12), QStringLiteral("更新进度"), Font(kCjk, 10), QColor(170, 150, 120),
          Qt::AlignLeft | Qt::AlignVCenter, false);
-    Text(p, QRect(270, 470, 200, 12), QStringLiteral("全部"), Font(kCjk, 10), QColor(170, 150, 120),
-         Qt::AlignRight | Qt::AlignVCenter, false);
     p.fillRect(QRect(19, 482, 455, 22), kInk);
     p.fillRect(QRect(17, 518, 463, 17), QColor(12, 9, 8));
     Panel(p, QRect(500, 467, 147, 52), QColor(16, 12, 11));
@@ -298,8 +296,8 @@ QImage Arrow(QSize size, bool up, bool left, QColor plate, QColor mark) {
     qreal cx = size.width() / 2.0, cy = size.height() / 2.0;
     QPainterPath tri;
     if (left) {
-        bool previous = up;
-        qreal d = previous ? -1 : 1;
+        // The tip points the way the groups move: left for the previous ones.
+        qreal d = up ? 1 : -1;
         tri.moveTo(cx + 3 * d, cy - 4);
         tri.lineTo(cx - 3 * d, cy);
         tri.lineTo(cx + 3 * d, cy + 4);

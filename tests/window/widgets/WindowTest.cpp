@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
 #include <QScreen>
 #include <QWheelEvent>
 #include <thread>
@@ -293,13 +295,61 @@ TEST_F(WindowTest, CloseSavesTheChoiceShownAndRemovesTheTestChannelFile) {
     EXPECT_EQ(TheLauncherConfig().SelectedServer, 2u);
 }
 
-TEST_F(WindowTest, AboutEntryIsOfferedOnTheBareSkin) {
+// Answers the next modal box or dialog that opens, from inside its own loop.
+void AnswerNextModal(std::vector<QString>& seen) {
+    QTimer::singleShot(20, [&seen] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            AnswerNextModal(seen);
+            return;
+        }
+        seen.push_back(modal->metaObject()->className());
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            seen.push_back(box->text());
+        static_cast<QDialog*>(modal)->accept();
+    });
+}
+
+TEST_F(WindowTest, AboutEntryIsOfferedOnTheBareSkinAndOnAltSpace) {
     CKestrunDlg& window = Open({3});
     ASSERT_NE(window.SystemMenu(), nullptr);
     QList<QAction*> actions = window.SystemMenu()->actions();
     ASSERT_EQ(actions.size(), 2);
     EXPECT_TRUE(actions[0]->isSeparator());
     EXPECT_TRUE(actions[1]->text().startsWith("Kestrun"));
+
+    QContextMenuEvent onSkin(QContextMenuEvent::Mouse, QPoint(400, 40), window.mapToGlobal(QPoint(400, 40)));
+    QCoreApplication::sendEvent(&window, &onSkin);
+    EXPECT_TRUE(WaitFor([&] { return window.SystemMenu()->isVisible(); }));
+    window.SystemMenu()->hide();
+    QTest::keyClick(&window, Qt::Key_Space, Qt::AltModifier);
+    EXPECT_TRUE(WaitFor([&] { return window.SystemMenu()->isVisible(); }));
+    window.SystemMenu()->hide();
+
+    std::vector<QString> seen;
+    AnswerNextModal(seen);
+    actions[1]->trigger();
+    EXPECT_EQ(seen, std::vector<QString>{"CAboutDlg"});
+}
+
+TEST_F(WindowTest, WithoutUpdaterUifTheWindowIsNeverShown) {
+    std::vector<QString> seen;
+    AnswerNextModal(seen);
+    CKestrunDlg window;
+    EXPECT_FALSE(window.Initialise());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(seen, (std::vector<QString>{"QMessageBox", "Error: updater.uif File Not Found!"}));
+    EXPECT_EQ(window.Label(1012)->text(), "Error: updater.uif File Not Found!");
+}
+
+TEST_F(WindowTest, ListRedrawAskedFromAnotherThreadHappensOnTheWindowThread) {
+    CKestrunDlg& window = Open({3});
+    window.FillBlack(24, 337, 313, 451);
+    QImage blank = window.Face().copy(24, 337, 289, 114);
+    std::thread probe([&] { window.RequestServerListRedraw(); });
+    probe.join();
+    EXPECT_EQ(window.Face().copy(24, 337, 289, 114), blank) << "nothing is drawn from the other thread";
+    EXPECT_TRUE(WaitFor([&] { return window.Face().copy(24, 337, 289, 114) != blank; }));
 }
 
 TEST_F(WindowTest, SkinFolderReplacesABuiltInBitmap) {

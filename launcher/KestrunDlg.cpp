@@ -289,6 +289,8 @@ void CKestrunDlg::DrawTabText(int left, const std::string& name) {
     painter.setPen(Qt::white);
     QRect box(left, listgeometry::kTabTextTop, listgeometry::kTabWidth,
               listgeometry::kTabTextBottom - listgeometry::kTabTextTop);
+    // A name wider than its tab is cut at the tab's edges, not drawn over its neighbours.
+    painter.setClipRect(box);
     painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, FromText(name));
     update(box);
 }
@@ -305,8 +307,9 @@ void CKestrunDlg::DrawListImage(const std::vector<SListRow>& rows) {
             const SRgb& c = rows[r].Colour;
             painter.setPen(QColor(c.red, c.green, c.blue));
             int top = kRowTextTop + kRowHeight * static_cast<int>(r);
-            painter.drawText(QRect(kRowTextLeft, top, kRowTextRight - kRowTextLeft, kRowHeight),
-                             Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, FromText(rows[r].Name));
+            QRect box(kRowTextLeft, top, kRowTextRight - kRowTextLeft, kRowHeight);
+            painter.setClipRect(box);
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, FromText(rows[r].Name));
         }
     }
     QPainter painter(&m_face);

@@ -23,7 +23,13 @@ public:
 
 const std::filesystem::path& WorkFolder() {
     static const std::filesystem::path folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velmor-fuzz-zip-XXXXXX").string();
+        // Memory-backed when possible: rewriting a file on disk each run is what would
+        // be measured otherwise.
+        std::error_code error;
+        std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
+                                         ? std::filesystem::path("/dev/shm")
+                                         : std::filesystem::temp_directory_path();
+        std::string pattern = (base / "velmor-fuzz-zip-XXXXXX").string();
         if (!mkdtemp(pattern.data())) std::abort();
         return std::filesystem::path(pattern);
     }();
@@ -36,6 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::filesystem::path& work = WorkFolder();
     std::filesystem::path archive = work / "input.zip";
     std::filesystem::path destination = work / "out";
+    std::error_code ignored;
+    std::filesystem::remove(archive, ignored);
     {
         std::ofstream out(archive, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -48,7 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& item : std::filesystem::directory_iterator(work)) {
         if (item.path() != archive && item.path() != destination) std::abort();
     }
-    std::error_code ignored;
     std::filesystem::permissions(destination, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
                                  ignored);
     std::filesystem::remove_all(destination, ignored);

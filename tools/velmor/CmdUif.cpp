@@ -9,6 +9,10 @@ namespace {
 
 constexpr int kExitTruncated = 2;
 
+std::string Count(size_t count, const char* noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 void PrintHelp() {
     std::printf(
         "usage: velmor uif dump FILE\n"
@@ -80,8 +84,9 @@ int Build(const std::string& textPath, const std::string& path) {
     }
     size_t servers = 0;
     for (const ServerGroup& group : content.Groups) servers += group.Servers.size();
-    std::printf("%s: %zu groups, %zu servers, %zu links, %s the magic\n", path.c_str(), content.Groups.size(),
-                servers, content.Links.size(), content.HasMagic ? "with" : "without");
+    std::printf("%s: %s, %s, %s, %s the magic\n", path.c_str(), Count(content.Groups.size(), "group").c_str(),
+                Count(servers, "server").c_str(), Count(content.Links.size(), "link").c_str(),
+                content.HasMagic ? "with" : "without");
     return 0;
 }
 

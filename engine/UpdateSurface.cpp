@@ -140,7 +140,7 @@ int CUpdateSurface::ShowMessageBox(const std::string& text, unsigned style) {
 }
 
 bool CUpdateSurface::RunProgram(const std::string& commandLine) {
-    return platform::RunProgram(commandLine);
+    return m_programRunner ? m_programRunner(commandLine) : platform::RunProgram(commandLine);
 }
 
 void CUpdateSurface::PostCloseRequest() {

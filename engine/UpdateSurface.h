@@ -84,6 +84,8 @@ public:
 
     // Tests replace the free-space query of the current folder's disk.
     void SetFreeSpaceQuery(std::function<std::optional<uint64_t>()> query) { m_freeSpaceQuery = std::move(query); }
+    // Replaces how programs are started (the command line's --no-start, tests).
+    void SetProgramRunner(std::function<bool(const std::string&)> runner) { m_programRunner = std::move(runner); }
 
     IWindowPrimitives& Window() { return m_window; }
 
@@ -105,4 +107,5 @@ private:
     ProgressBar m_fileProgressBar;
     ProgressBar m_totalProgressBar;
     std::function<std::optional<uint64_t>()> m_freeSpaceQuery;
+    std::function<bool(const std::string&)> m_programRunner;
 };

@@ -22,7 +22,7 @@ bool CHeaderReader::Refill() {
     if (!m_pFile || m_nFileLeft == 0) return false;
     size_t keep = m_data.size() - m_nPosition;
     std::vector<char> next(keep + static_cast<size_t>(std::min<uint64_t>(kReadChunk, m_nFileLeft)));
-    std::memcpy(next.data(), m_data.data() + m_nPosition, keep);
+    if (keep > 0) std::memcpy(next.data(), m_data.data() + m_nPosition, keep);
     size_t want = next.size() - keep;
     size_t got = m_pFile->Read(next.data() + keep, want);
     // A file that shrank under us ends here.

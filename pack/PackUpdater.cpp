@@ -46,7 +46,7 @@ CPackUpdater::CPackUpdater(IPackHost& host, std::string folder)
     m_strDataFile = m_strDataHeader.substr(0, m_strDataHeader.size() - 1) + "f";
     m_strUpdateFile = m_strUpdateHeader.substr(0, m_strUpdateHeader.size() - 1) + "f";
     m_strUpdateLog = m_strUpdateHeader.substr(0, m_strUpdateHeader.size() - 3) + "log";
-    g_copyBuffer = std::make_unique<char[]>(kCopyBufferSize);
+    g_copyBuffer.reset(new char[kCopyBufferSize]);  // no need to clear what every copy overwrites
 }
 
 CPackUpdater::~CPackUpdater() {

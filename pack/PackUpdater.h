@@ -48,6 +48,8 @@ public:
 
     // Reads data.vah alone (the magic compared); false when it is missing or damaged.
     bool LoadGameHeader();
+    // The same from any reader.
+    bool LoadGameHeader(CHeaderReader& reader) { return ReadGameHeader(reader, true, m_headerBlock); }
 
     // Header format.
     bool ReadFolder(CHeaderReader& reader, PackFolder& folder);

@@ -1,5 +1,6 @@
 // updater.uif from arbitrary bytes: the reader must stay inside the input, and what
-// it keeps must survive the writer and the editable text unchanged.
+// it keeps must survive the writer and the editable text unchanged. The same bytes
+// also go to the text reader of `velmor uif build`.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "launcher/core/UifFile.h"
 #include "launcher/core/UifText.h"
+#include "platform/CodePage.h"
 
 namespace {
 
@@ -29,6 +31,36 @@ bool SameContent(const UifContent& a, const UifContent& b) {
     return true;
 }
 
+bool AllTextsUtf8(const UifContent& content) {
+    for (const std::string& link : content.Links) {
+        if (!platform::IsValidUtf8(link)) return false;
+    }
+    for (const ServerGroup& group : content.Groups) {
+        if (!platform::IsValidUtf8(group.Name)) return false;
+        for (const ServerEntry& server : group.Servers) {
+            if (!platform::IsValidUtf8(server.Name) || !platform::IsValidUtf8(server.PatchHost) ||
+                !platform::IsValidUtf8(server.GameAddress)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// A text that parses must format back to itself and build a file that reads back
+// the same (texts in another code page are converted by the reader, so they are
+// compared only through the text).
+void CheckText(const std::string& input) {
+    UifContent content;
+    std::string error;
+    if (!ParseUifText(input, content, error)) return;
+    UifContent again;
+    if (!ParseUifText(FormatUifText(content), again, error) || !SameContent(content, again)) std::abort();
+    std::string bytes;
+    if (!WriteUifFile(content, bytes, error)) std::abort();
+    if (AllTextsUtf8(content) && !SameContent(content, ReadUifFile(bytes))) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -43,5 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     UifContent parsed;
     if (!ParseUifText(FormatUifText(content), parsed, error)) std::abort();
     if (!SameContent(content, parsed)) std::abort();
+
+    CheckText(input);
     return 0;
 }

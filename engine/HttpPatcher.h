@@ -92,6 +92,8 @@ private:
     void ShowClientError(const std::string& error);
     bool RunSequence();
     bool RunPatchLoop();
+    // Replaces m_pPackUpdater by a fresh pack object; false when memory runs out.
+    bool CreatePackUpdater();
 
     CUpdateSurface& m_surface;
     platform::CManualResetEvent m_hStopEvent;

@@ -5,12 +5,6 @@
 #include "engine/UpdateSurface.h"
 #include "platform/FileSystem.h"
 
-namespace {
-
-constexpr const char* kNotAvailableText = "patch application is not available in this build";
-
-}  // namespace
-
 bool CHttpPatcher::DownloadNewUpdater() {
     bool testChannel = platform::RegularFileExists(kTestChannelFile);
     if (!OpenDownload(UpdaterUrl(CurrentPatchHost, testChannel), kNewUpdaterFile)) return false;
@@ -50,17 +44,4 @@ bool CHttpPatcher::BeginNextPatch() {
         return false;
     }
     return true;
-}
-
-// Extraction and the pack merge are not part of this build yet: a downloaded
-// patch is reported, never half applied.
-bool CHttpPatcher::ApplyPatch() {
-    m_surface.ShowStatusError(kNotAvailableText);
-    return false;
-}
-
-bool CHttpPatcher::FinalizePatches() {
-    if (!m_bPackChanged && !platform::RegularFileExists("delete.lst")) return true;
-    m_surface.ShowStatusError(kNotAvailableText);
-    return false;
 }

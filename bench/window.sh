@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Window throughput: the same 256 MiB patch from nginx on loopback, downloaded by an
+# update run of the live launcher window under Xvfb (start button clicked) and by the
+# headless run `velmor update --no-start`, alternating, in one run. Each side is timed
+# from its start to the moment the whole patch is on disk. Prints the throughput
+# ratio window/headless (goal >= 0.9). Where `velmor update` is missing, the headless
+# side is `velmor fetch` of the same file, and the line says so.
+set -euo pipefail
+build=$(cd "${1:-build}" && pwd)
+launcher="$build/launcher/velmor-launcher"
+velmor="$build/tools/velmor"
+rounds=${WINDOW_ROUNDS:-2}
+size_mib=${WINDOW_MIB:-256}
+size=$((size_mib * 1024 * 1024))
+[[ -x $launcher && -x $velmor ]] || { echo "window: build velmor-launcher and velmor first"; exit 1; }
+
+work=$(mktemp -d /tmp/velmor-bench-window-XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/root/velmor/patch" "$work/nginx" "$work/registry" "$work/wine/drive_c/windows/system32"
+printf '[Version]\r\nCheckVersion=2\r\nPatchFileVersion=2\r\nUpdaterVersion=1\r\n' > "$work/root/velmor/UpdateVersion.ini"
+head -c "$size" /dev/urandom > "$work/root/velmor/patch/pv0002.patch"
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+host=127.0.0.1:$port
+user=""
+[[ $(id -u) -eq 0 ]] && user="user root;"
+cat > "$work/nginx/nginx.conf" <<CONF
+$user
+daemon off;
+worker_processes 1;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+events { worker_connections 64; }
+http {
+  access_log off;
+  sendfile on;
+  default_type application/octet-stream;
+  client_body_temp_path $work/nginx/body;
+  proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fastcgi;
+  uwsgi_temp_path $work/nginx/uwsgi;
+  scgi_temp_path $work/nginx/scgi;
+  server { listen $host; root $work/root; }
+}
+CONF
+/usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" & pids+=($!)
+for _ in $(seq 100); do curl -s -o /dev/null "http://$host/" && break; sleep 0.05; done
+
+printf 'magic: yes\ngroup: Bench\n  server: Loopback\n    patch-host: %s\n    game-address: 127.0.0.1\n' "$host" \
+  > "$work/servers.txt"
+"$velmor" uif build "$work/servers.txt" "$work/updater.uif" > /dev/null
+
+export WINEPREFIX=$work/wine VELMOR_REGISTRY_ROOT=$work/registry XDG_RUNTIME_DIR=$work
+display=:$((port % 1000 + 200))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 & pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 200); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo > /dev/null 2>&1 || { echo "window: Xvfb did not start on $display"; exit 1; }
+
+fresh_game() {
+  rm -rf "$work/game" && mkdir -p "$work/game"
+  printf '[Version]\r\nCheckVersion=2\r\nCurrentVersion=1\r\n' > "$work/game/Version.ini"
+  cp "$work/updater.uif" "$work/game/"
+}
+# Seconds from now until the patch is complete in the game folder.
+wait_for_patch() {
+  python3 - "$work/game/pv0002.patch" "$size" "$1" <<'PY'
+import os, sys, time
+path, size, start = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
+deadline = time.time() + 300
+while time.time() < deadline:
+    try:
+        if os.path.getsize(path) >= size:
+            print(f"{time.time() - start:.4f}")
+            sys.exit(0)
+    except OSError:
+        pass
+    time.sleep(0.001)
+sys.exit(1)
+PY
+}
+
+headless_name="velmor update --no-start"
+"$velmor" update --help > /dev/null 2>&1 || headless_name="velmor fetch (no velmor update in this build)"
+window_total=0
+headless_total=0
+for round in $(seq "$rounds"); do
+  fresh_game
+  (cd "$work/game" && exec "$launcher") & launcher_pid=$!
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --name "Velmor Updater" 2> /dev/null | head -1) && [[ -n $window ]] && break
+    sleep 0.1
+  done
+  [[ -n $window ]] || { echo "window: the launcher window did not appear"; exit 1; }
+  sleep 0.5
+  start=$(date +%s.%N)
+  xdotool mousemove --window "$window" 573 493 click 1
+  seconds=$(wait_for_patch "$start") || { echo "window: the window's run did not complete the patch"; exit 1; }
+  window_total=$(awk -v a="$window_total" -v b="$seconds" 'BEGIN { print a + b }')
+  kill "$launcher_pid" 2> /dev/null || true
+  wait "$launcher_pid" 2> /dev/null || true
+
+  fresh_game
+  start=$(date +%s.%N)
+  if [[ $headless_name == velmor\ update* ]]; then
+    (cd "$work/game" && exec "$velmor" update --host "$host" --no-start > /dev/null 2>&1) & headless_pid=$!
+  else
+    "$velmor" fetch "http://$host/velmor/patch/pv0002.patch" "$work/game/pv0002.patch" > /dev/null & headless_pid=$!
+  fi
+  seconds=$(wait_for_patch "$start") || { echo "window: the headless run did not complete the patch"; exit 1; }
+  headless_total=$(awk -v a="$headless_total" -v b="$seconds" 'BEGIN { print a + b }')
+  wait "$headless_pid" 2> /dev/null || true
+done
+
+awk -v mib="$size_mib" -v n="$rounds" -v w="$window_total" -v h="$headless_total" -v name="$headless_name" 'BEGIN {
+  printf "window: %d MiB x %d, launcher window %.0f MiB/s, %s %.0f MiB/s, ratio window/headless %.2f (goal >= 0.9)\n",
+    mib, n, mib * n / w, name, mib * n / h, h / w
+}'

@@ -245,10 +245,8 @@ bool CHttpRequest::WaitForHeader(std::string& error) {
     return true;
 }
 
-int64_t CHttpRequest::ContentLength() const {
-    if (!m_bHasContentLength) return 0;
-    std::string_view text = TrimLine(m_contentLengthText);
-    // Read like atol, but over 64 bits so that files of 2 GiB and more have a size.
+int64_t ParseContentLength(std::string_view text) {
+    text = TrimLine(text);
     bool negative = !text.empty() && text.front() == '-';
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
     int64_t value = 0;
@@ -257,8 +255,11 @@ int64_t CHttpRequest::ContentLength() const {
         if (value > (INT64_MAX - (c - '0')) / 10) return negative ? 0 : INT64_MAX;
         value = value * 10 + (c - '0');
     }
-    // A negative length is no length.
     return negative ? 0 : value;
+}
+
+int64_t CHttpRequest::ContentLength() const {
+    return m_bHasContentLength ? ParseContentLength(m_contentLengthText) : 0;
 }
 
 int64_t CHttpRequest::Read(void* buffer, size_t capacity, std::string& error) {

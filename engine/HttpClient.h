@@ -7,8 +7,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class CHttpRequest;
+
+// A Content-Length value read like atol, but over 64 bits so that files of 2 GiB
+// and more have a size; 0 for a negative value or text without digits.
+int64_t ParseContentLength(std::string_view text);
 
 class CHttpClient {
 public:

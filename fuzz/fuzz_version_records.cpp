@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -33,7 +35,7 @@ public:
 
 void Place(const char* name, std::string_view content, bool present) {
     if (present) {
-        platform::WriteFileAtomically(name, content);
+        std::ofstream(name, std::ios::binary | std::ios::trunc).write(content.data(), static_cast<std::streamsize>(content.size()));
     } else {
         platform::RemoveFile(name);
     }
@@ -47,10 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The records are named relative to the current folder; the fuzzer's own
     // paths are relative too, so the folder is entered only for the run.
     static const std::string folder = [] {
-        char name[] = "/tmp/velmor-fuzz-records-XXXXXX";
+        // In memory where possible: the record writes are flushed to disk each time.
+        char name[] = "/dev/shm/velmor-fuzz-records-XXXXXX";
+        if (mkdtemp(name)) return std::string(name);
+        std::snprintf(name, sizeof name, "/tmp/velmor-fuzz-records-XXXXXX");
         return std::string(mkdtemp(name) ? name : "");
     }();
     static const std::string home = platform::CurrentFolder();
+
     if (folder.empty() || chdir(folder.c_str()) != 0) return 0;
     RunRecords(data, size);
     if (chdir(home.c_str()) != 0) std::abort();

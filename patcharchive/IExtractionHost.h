@@ -3,7 +3,10 @@
 // window's extracted bytes counter and the stop test. The engine implements it
 // with the main window's surface; the command line with a terminal progress bar.
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "platform/TargetFolder.h"
 
 class IExtractionHost {
 public:
@@ -31,4 +34,6 @@ struct ExtractionProgress {
     uint32_t counter = 0;
     // Why the entry that failed failed, for the caller's report.
     std::string failure;
+    // The destination, with what is known of its folders.
+    std::optional<platform::CTargetFolder> target;
 };

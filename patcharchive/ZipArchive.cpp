@@ -7,6 +7,7 @@
 #include "patcharchive/ZipBytes.h"
 #include "patcharchive/ZipException.h"
 #include "platform/FileSystem.h"
+#include "platform/TargetFolder.h"
 
 namespace {
 
@@ -191,6 +192,10 @@ uint32_t CZipArchive::ReadEntry(void* buffer, uint32_t size) {
 }
 
 int CZipArchive::CloseEntry(std::string_view targetPath, bool afterError) {
+    return FinishEntry(targetPath, afterError, false);
+}
+
+int CZipArchive::FinishEntry(std::string_view targetPath, bool afterError, bool nativeTarget) {
     if (m_iFileOpened != ExtractionState::Extracting) return kEntryNotClosed;
     struct CEntryEnd {
         CZipArchive& archive;
@@ -206,10 +211,14 @@ int CZipArchive::CloseEntry(std::string_view targetPath, bool afterError) {
         }
         if (!targetPath.empty()) {
             std::time_t time = header.GetTime();
-            if (time == static_cast<std::time_t>(-1) || !platform::SetFileWriteTime(targetPath, time)) {
-                return kEntryNotClosed;
-            }
-            if (!platform::SetFileAttributes(targetPath, header.m_uExternalAttr)) result = kEntryAttributesFailed;
+            std::string native(targetPath);
+            bool timeSet = time != static_cast<std::time_t>(-1) &&
+                           (nativeTarget ? platform::CTargetFolder::SetWriteTime(native, time)
+                                         : platform::SetFileWriteTime(targetPath, time));
+            if (!timeSet) return kEntryNotClosed;
+            bool attributesSet = nativeTarget ? platform::CTargetFolder::SetAttributes(native, header.m_uExternalAttr)
+                                              : platform::SetFileAttributes(targetPath, header.m_uExternalAttr);
+            if (!attributesSet) result = kEntryAttributesFailed;
         }
         // A short entry is a failure already; its descriptor would prove nothing more.
         if (result == kEntryComplete && header.HasDataDescriptor()) ReadDataDescriptor(header);

@@ -57,6 +57,8 @@ private:
     static void* ZlibAlloc(void* opaque, unsigned items, unsigned size);
     static void ZlibFree(void* opaque, void* address);
     void FreeZlibBlocks();
+    // CloseEntry for a target given as a program path or as a resolved native one.
+    int FinishEntry(std::string_view targetPath, bool afterError, bool nativeTarget);
     void EndEntry();
     void CheckLocalHeader(const CZipFileHeader& header);
     void ReadDataDescriptor(const CZipFileHeader& header);

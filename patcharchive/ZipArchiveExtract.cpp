@@ -1,32 +1,21 @@
 // CZipArchive::ExtractEntry: one entry of a patch written into the game folder.
-#include <cerrno>
 #include <cstring>
 
 #include "patcharchive/EntryPath.h"
-#include "patcharchive/ForceFolder.h"
 #include "patcharchive/IExtractionHost.h"
 #include "patcharchive/ZipArchive.h"
-#include "platform/File.h"
 #include "platform/FileSystem.h"
-#include "platform/SymbolicLink.h"
+#include "platform/TargetFolder.h"
 
 namespace {
 
 constexpr uint32_t kChunkSize = 65535;
 
-std::string ParentOfTarget(const std::string& target) {
-    size_t separator = target.find_last_of("\\/");
-    return separator == std::string::npos ? std::string() : target.substr(0, separator);
-}
-
 std::string OsText(int error) { return error ? std::string(": ") + std::strerror(error) : std::string(); }
 
-// A read-only file left by an earlier patch is replaced all the same, as a patch
-// that ships the file again means to replace it.
-bool CreateTarget(platform::CFile& file, const std::string& target) {
-    if (file.Open(target, platform::CFile::Mode::Create)) return true;
-    if (file.LastError() != EACCES || !platform::RegularFileExists(target)) return false;
-    return platform::SetFileAttributes(target, 0) && file.Open(target, platform::CFile::Mode::Create);
+std::string FolderOf(const std::string& nativePath) {
+    size_t slash = nativePath.find_last_of('/');
+    return slash == std::string::npos ? std::string() : nativePath.substr(0, slash);
 }
 
 const char* DescribeCloseResult(int result) {
@@ -59,24 +48,27 @@ bool CZipArchive::ExtractEntry(int index, std::string_view destination, Extracti
         progress.failure = "no entry " + std::to_string(index);
         return false;
     }
+    if (!progress.target || progress.target->Root() != destination) progress.target.emplace(destination);
+    platform::CTargetFolder& target = *progress.target;
     std::string name = header.GetFileName();
     std::string relative = StripEntryRoot(name);
     // Nothing of an entry is written before its whole route is known to stay inside.
     std::string refusal = RefuseEntryName(relative);
-    if (refusal.empty() && platform::HasSymbolicLinkBelow(destination, relative)) {
-        refusal = "a symbolic link lies on the way";
+    platform::CTargetFolder::Resolved resolved;
+    if (refusal.empty()) {
+        resolved = target.Resolve(relative);
+        if (resolved.crossesLink) refusal = "a symbolic link lies on the way";
     }
     if (!refusal.empty()) {
         progress.failure = "refused entry '" + name + "': " + refusal;
         return false;
     }
-    std::string target = BuildTargetPath(destination, relative);
     bool folderName = relative.empty() || relative.back() == '\\';
     if (header.IsDirectory() || (folderName && header.m_uUncomprSize == 0)) {
-        ForceFolder(target);
+        target.MakeFolders(resolved.native);
         // A read-only folder stays writable, as on the game's platform, where the
         // flag does not keep files from being made in it.
-        platform::SetFileAttributes(target, header.m_uExternalAttr & ~platform::kAttributeReadOnly);
+        platform::CTargetFolder::SetAttributes(resolved.native, header.m_uExternalAttr & ~platform::kAttributeReadOnly);
         return true;
     }
     if (folderName) {
@@ -87,10 +79,10 @@ bool CZipArchive::ExtractEntry(int index, std::string_view destination, Extracti
         progress.failure = header.IsEncrypted() ? "entry '" + name + "' is encrypted" : "cannot open entry '" + name + "'";
         return false;
     }
-    ForceFolder(ParentOfTarget(target));
-    platform::CFile file;
-    if (!CreateTarget(file, target)) {
-        progress.failure = "cannot create " + target + OsText(file.LastError());
+    std::string targetPath = BuildTargetPath(destination, relative);
+    platform::COutputFile file;
+    if (!target.MakeFolders(FolderOf(resolved.native)) || !target.CreateFile(file, resolved.native)) {
+        progress.failure = "cannot create " + targetPath + OsText(file.LastError());
         CloseEntry({}, true);
         return false;
     }
@@ -99,23 +91,23 @@ bool CZipArchive::ExtractEntry(int index, std::string_view destination, Extracti
     do {
         count = ReadEntry(chunk.Data(), kChunkSize);
         if (count && !file.Write(chunk.Data(), count)) {
-            progress.failure = "cannot write " + target + OsText(file.LastError());
+            progress.failure = "cannot write " + targetPath + OsText(file.LastError());
             CloseEntry({}, true);
             return false;
         }
         if (progress.host.IsStopRequested()) {
             file.Close();
-            CloseEntry(target);
+            FinishEntry(resolved.native, false, true);
             return true;
         }
         progress.Advance(count);
     } while (count == kChunkSize);
     if (!file.Close()) {
-        progress.failure = "cannot write " + target + OsText(file.LastError());
+        progress.failure = "cannot write " + targetPath + OsText(file.LastError());
         CloseEntry({}, true);
         return false;
     }
-    int result = CloseEntry(target);
+    int result = FinishEntry(resolved.native, false, true);
     if (result != kEntryComplete) progress.failure = "entry '" + name + "': " + DescribeCloseResult(result);
     return result == kEntryComplete;
 }

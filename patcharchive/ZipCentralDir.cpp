@@ -1,6 +1,8 @@
 #include "patcharchive/ZipCentralDir.h"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "patcharchive/ZipBytes.h"
@@ -62,11 +64,23 @@ void CZipCentralDir::Read(CZipStorage& storage) {
 
 void CZipCentralDir::ReadHeaders(CZipStorage& storage) {
     storage.Seek(m_uBytesBeforeZip + m_uOffset);
-    uint64_t left = m_uSize;
+    // The directory is read whole rather than a few bytes per header; in pieces, so
+    // that a size that the file does not hold fails before it is all allocated. The
+    // headers must lie inside it, which bounds what a hostile archive can claim.
+    constexpr uint64_t kPiece = 1 << 20;
+    std::string bytes;
+    for (uint64_t left = m_uSize; left > 0;) {
+        size_t piece = static_cast<size_t>(std::min(left, kPiece));
+        size_t used = bytes.size();
+        bytes.resize(used + piece);
+        storage.ReadExact(bytes.data() + used, piece);
+        left -= piece;
+    }
+    std::string_view rest(bytes);
     m_headers.reserve(m_uEntriesNumber);
     for (uint32_t i = 0; i < m_uEntriesNumber; ++i) {
         auto header = std::make_unique<CZipFileHeader>();
-        header->ReadCentral(storage, left);
+        if (!header->ReadCentral(rest)) storage.ThrowDamaged();
         if (m_bConvertNames) header->ConvertFileName();
         m_headers.push_back(std::move(header));
     }

@@ -5,28 +5,23 @@
 #include <algorithm>
 
 #include "patcharchive/ZipBytes.h"
-#include "patcharchive/ZipStorage.h"
 #include "platform/CodePage.h"
 
 namespace {
 
-void ReadPart(CZipStorage& storage, CZipAutoBuffer& buffer, uint16_t size, uint64_t& limit) {
-    if (size > limit) storage.ThrowDamaged();
-    limit -= size;
-    buffer.Allocate(size);
-    if (size) storage.ReadExact(buffer.Data(), size);
+bool TakePart(std::string_view& directory, CZipAutoBuffer& buffer, uint16_t size) {
+    if (size > directory.size()) return false;
+    buffer.Assign(directory.substr(0, size));
+    directory.remove_prefix(size);
+    return true;
 }
 
 }  // namespace
 
-void CZipFileHeader::ReadCentral(CZipStorage& storage, uint64_t& limit) {
-    unsigned char fixed[kCentralSize];
-    // Headers must lie inside the directory that the end record announces; this also
-    // bounds the memory that a hostile archive can make the reader take.
-    if (limit < kCentralSize) storage.ThrowDamaged();
-    limit -= kCentralSize;
-    storage.ReadExact(fixed, sizeof fixed);
-    if (!ZipSignature(fixed, 1, 2)) storage.ThrowDamaged();
+bool CZipFileHeader::ReadCentral(std::string_view& directory) {
+    if (directory.size() < kCentralSize) return false;
+    const auto* fixed = reinterpret_cast<const unsigned char*>(directory.data());
+    if (!ZipSignature(fixed, 1, 2)) return false;
     m_uVersionMadeBy = ZipU16(fixed + 4);
     m_uVersionNeeded = ZipU16(fixed + 6);
     m_uFlag = ZipU16(fixed + 8);
@@ -43,9 +38,9 @@ void CZipFileHeader::ReadCentral(CZipStorage& storage, uint64_t& limit) {
     m_uInternalAttr = ZipU16(fixed + 36);
     m_uExternalAttr = ZipU32(fixed + 38);
     m_uOffset = ZipU32(fixed + 42);
-    ReadPart(storage, m_pszFileName, m_uFileNameSize, limit);
-    ReadPart(storage, m_pExtraField, extraSize, limit);
-    ReadPart(storage, m_pszComment, commentSize, limit);
+    directory.remove_prefix(kCentralSize);
+    return TakePart(directory, m_pszFileName, m_uFileNameSize) && TakePart(directory, m_pExtraField, extraSize) &&
+           TakePart(directory, m_pszComment, commentSize);
 }
 
 std::string CZipFileHeader::UnicodePathFromExtra(std::string_view storedName) const {

@@ -9,8 +9,6 @@
 
 #include "patcharchive/ZipAutoBuffer.h"
 
-class CZipStorage;
-
 class CZipFileHeader {
 public:
     static constexpr uint16_t kFlagEncrypted = 0x0001;
@@ -22,9 +20,9 @@ public:
 
     virtual ~CZipFileHeader() = default;
 
-    // Reads one central header at the current position; raises cause 10 when it is
-    // short or has no signature. `limit` is how many bytes of the directory remain.
-    void ReadCentral(CZipStorage& storage, uint64_t& limit);
+    // Takes one central header from the front of the directory's bytes; false when
+    // they end too early or the signature is missing.
+    bool ReadCentral(std::string_view& directory);
     // Converts the stored name as read (bit 11 UTF-8, otherwise GBK) and uses '\'.
     void ConvertFileName();
 

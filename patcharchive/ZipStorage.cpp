@@ -82,6 +82,12 @@ void CZipStorage::Seek(uint64_t position) {
 }
 
 void CZipStorage::Skip(uint64_t count) {
+    if (!IsSplit()) {
+        if (count > static_cast<uint64_t>(INT64_MAX) || !m_file.SeekRelative(static_cast<int64_t>(count))) {
+            ThrowDamaged();
+        }
+        return;
+    }
     while (count > 0) {
         std::optional<uint64_t> position = m_file.Tell();
         std::optional<uint64_t> length = m_file.Size();

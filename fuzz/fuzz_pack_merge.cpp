@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -39,6 +40,7 @@ std::string Folder() {
     static std::string folder = [] {
         std::string pattern = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/fuzz-pack-XXXXXX";
         if (!mkdtemp(pattern.data())) std::abort();
+        std::atexit([] { std::filesystem::remove_all(Folder()); });
         return pattern;
     }();
     return folder;

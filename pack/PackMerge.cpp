@@ -7,6 +7,7 @@
 #include "pack/PackUpdater.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
+#include "platform/FileWriteback.h"
 
 using platform::CFile;
 
@@ -65,10 +66,14 @@ bool CPackUpdater::ApplyUpdatePack(CHeaderReader& game, CHeaderReader& update) {
     CloseAll();
 
     m_host.WriteStartUpdate("UPDATE_START");
-    if (!WriteGameHeader(m_uUpdateStamp, m_uUpdateFileCount + m_uGameFileCount)) {
+    uint32_t fileCount = m_uUpdateFileCount + m_uGameFileCount;
+    if (!WriteGameHeader(m_uUpdateStamp, fileCount)) {
         m_host.ShowStatusError(packmsg::SaveHeaderFailed());
         return false;
     }
+    // The object now describes the header on disk.
+    m_uGameFileCount = fileCount;
+    m_uGameStamp = m_uUpdateStamp;
     m_host.WriteStartUpdate("UPDATE_END");
     platform::RemoveFile(m_strUpdateFile);
     platform::RemoveFile(m_strUpdateHeader);
@@ -155,6 +160,16 @@ bool CPackUpdater::AppendToDataFile(PackFileEntry& entry) {
     return end && CopyEntryBytes(entry, *end);
 }
 
+// The flush before the header is rewritten would otherwise write a whole large
+// merge at once; starting the write-back as the copy goes overlaps the two.
+void CPackUpdater::NoteWritten(uint64_t bytes) {
+    constexpr uint64_t kWritebackStep = 16u << 20;
+    m_uUnflushed += bytes;
+    if (m_uUnflushed < kWritebackStep) return;
+    platform::StartWriteback(m_dataFile, 0, 0);
+    m_uUnflushed = 0;
+}
+
 bool CPackUpdater::CopyEntryBytes(PackFileEntry& entry, uint64_t target) {
     if (!m_dataFile.Seek(target) || !m_updateDataFile.Seek(entry.Offset)) return false;
     char* buffer = CopyBuffer();
@@ -171,6 +186,7 @@ bool CPackUpdater::CopyEntryBytes(PackFileEntry& entry, uint64_t target) {
             zeroWritten = true;
         }
         if (!m_dataFile.Write(buffer, length)) return false;
+        NoteWritten(length);
     }
     if (!zeroWritten && !m_dataFile.Write("", 1)) return false;
     entry.Offset = target;

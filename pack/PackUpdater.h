@@ -89,6 +89,7 @@ private:
     bool AppendToDataFile(PackFileEntry& entry);
     bool OpenCopyFiles();
     bool CopyEntryBytes(PackFileEntry& entry, uint64_t target);
+    void NoteWritten(uint64_t bytes);
     bool WriteGameHeader(uint32_t stamp, uint32_t fileCount);
     void CloseAll();
     std::string InFolder(std::string_view name) const;
@@ -121,6 +122,8 @@ private:
     uint32_t m_uGameStamp = 0;
     uint32_t m_uUpdateStamp = 0;
     uint32_t m_uCopyCount = 0;
+    // Bytes written to data.vaf since its write-back was last started.
+    uint64_t m_uUnflushed = 0;
     uint32_t m_uWastedBytes = 0;
     bool m_bChanged = false;
     // data.vah was read completely; nothing half-read is ever saved.

@@ -53,6 +53,7 @@ bool CPackUpdater::ApplyUpdatePack(CHeaderReader& game, CHeaderReader& update) {
         return false;
     }
 
+    m_pending.clear();
     CollectUpdateFiles(*m_pUpdateRoot, std::string());
     m_host.SetFileProgressRange(0, m_uUpdateFileCount);
     m_host.SetFileProgressPos(0);

@@ -1,6 +1,8 @@
 // Reading and writing headers: round trip, sorted rest space, damaged headers.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "pack/PackUpdater.h"
 #include "tests/pack/PackFixture.h"
 #include "tests/support/TempFolder.h"
@@ -147,4 +149,13 @@ TEST(PackFormat, ReadsAFolderTreeAsDeepAsAnyPath) {
     CRecordingHost host;
     CPackUpdater pack(host, folder.Path());
     EXPECT_TRUE(pack.LoadGameHeader());
+}
+
+TEST(PackFormat, OnlyOnePackObjectLivesAtATime) {
+    CRecordingHost host;
+    {
+        CPackUpdater first(host);
+        EXPECT_THROW(CPackUpdater second(host), std::logic_error);
+    }
+    EXPECT_NO_THROW(CPackUpdater again(host));
 }

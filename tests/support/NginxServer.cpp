@@ -50,7 +50,7 @@ CNginxServer::CNginxServer(const std::string& rootFolder) {
     // A port is taken, freed and given to nginx; should another process grab it in
     // between, the next one is tried.
     for (int attempt = 0; attempt < 5 && m_pid < 0; ++attempt) {
-        m_port = CScriptedHttpServer::UnusedPort();
+        m_port = CScriptedHttpServer::FreePort();
         std::string config = m_prefix / "nginx.conf";
         WriteFile(config, Configuration(m_prefix.Path(), rootFolder, m_port));
         pid_t child = fork();

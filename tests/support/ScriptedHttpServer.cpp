@@ -102,6 +102,18 @@ int CScriptedHttpServer::RequestCount(const std::string& path) const {
 }
 
 uint16_t CScriptedHttpServer::UnusedPort() {
+    int reservation = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (reservation < 0 || bind(reservation, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(reservation, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("cannot reserve a loopback port");
+    return ntohs(address.sin_port);  // the descriptor stays open on purpose
+}
+
+uint16_t CScriptedHttpServer::FreePort() {
     uint16_t port = 0;
     close(ListenOnLoopback(port));
     return port;

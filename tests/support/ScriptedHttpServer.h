@@ -48,8 +48,12 @@ public:
     std::vector<HttpRequestRecord> Requests() const;
     int RequestCount(const std::string& path) const;
 
-    // A loopback port on which nothing listens (connections are refused).
+    // A loopback port on which nothing listens (connections are refused). The port
+    // stays bound, without listening, for the life of the process, so that no
+    // server of a test running at the same time is given it.
     static uint16_t UnusedPort();
+    // A loopback port free at the moment, for a server started next.
+    static uint16_t FreePort();
 
 private:
     void AcceptLoop();

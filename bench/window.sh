@@ -57,11 +57,15 @@ printf 'magic: yes\ngroup: Bench\n  server: Loopback\n    patch-host: %s\n    ga
 "$velmor" uif build "$work/servers.txt" "$work/updater.uif" > /dev/null
 
 export WINEPREFIX=$work/wine VELMOR_REGISTRY_ROOT=$work/registry XDG_RUNTIME_DIR=$work
-display=:$((port % 1000 + 200))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 & pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 200); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo > /dev/null 2>&1 || { echo "window: Xvfb did not start on $display"; exit 1; }
+# An X server of our own on a display number it picks itself, so that no other
+# server on this machine is taken for it.
+exec 3> "$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 & pids+=($!)
+exec 3>&-
+for _ in $(seq 200); do [[ -s $work/display ]] && break; sleep 0.05; done
+[[ -s $work/display ]] || { echo "window: Xvfb did not start"; exit 1; }
+export DISPLAY=:$(tr -d '\n' < "$work/display")
+for _ in $(seq 100); do xdpyinfo > /dev/null 2>&1 && break; sleep 0.1; done
 
 fresh_game() {
   rm -rf "$work/game" && mkdir -p "$work/game"
@@ -92,13 +96,13 @@ window_total=0
 headless_total=0
 for round in $(seq "$rounds"); do
   fresh_game
-  (cd "$work/game" && exec "$launcher") & launcher_pid=$!
+  (cd "$work/game" && exec "$launcher" 2> "$work/launcher.log") & launcher_pid=$!
   window=""
   for _ in $(seq 100); do
     window=$(xdotool search --name "Velmor Updater" 2> /dev/null | head -1) && [[ -n $window ]] && break
     sleep 0.1
   done
-  [[ -n $window ]] || { echo "window: the launcher window did not appear"; exit 1; }
+  [[ -n $window ]] || { echo "window: the launcher window did not appear on $DISPLAY:"; cat "$work/launcher.log"; exit 1; }
   sleep 0.5
   start=$(date +%s.%N)
   xdotool mousemove --window "$window" 573 493 click 1

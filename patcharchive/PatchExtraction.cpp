@@ -5,6 +5,7 @@
 #include "patcharchive/FileError.h"
 #include "patcharchive/ZipArchive.h"
 #include "patcharchive/ZipException.h"
+#include "platform/FileSystemSync.h"
 
 namespace {
 
@@ -32,6 +33,12 @@ int Extract(std::string_view archivePath, std::string_view destination, Extracti
         }
     }
     archive.Close();
+    // The caller records the extraction as done next; what it wrote must be on
+    // disk first, or a crash could leave empty game files behind that record.
+    if (!platform::SyncFileSystemOf(destination)) {
+        progress.failure = "cannot flush the extracted files to disk";
+        return kExtractFailed;
+    }
     return kExtractDone;
 }
 

@@ -11,6 +11,8 @@ CHoverButton::CHoverButton(QWidget* parent) : QAbstractButton(parent) {
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
     setFocusPolicy(Qt::TabFocus);
+    // Its own cursor, so that the list's hand does not follow the pointer onto it.
+    setCursor(Qt::ArrowCursor);
     m_hoverTimer.setSingleShot(true);
     m_hoverTimer.setInterval(kHoverDelayMilliseconds);
     connect(&m_hoverTimer, &QTimer::timeout, this, &CHoverButton::OnHover);

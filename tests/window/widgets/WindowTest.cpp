@@ -335,11 +335,16 @@ TEST_F(WindowTest, AboutEntryIsOfferedOnTheBareSkinAndOnAltSpace) {
 TEST_F(WindowTest, WithoutUpdaterUifTheWindowIsNeverShown) {
     std::vector<QString> seen;
     AnswerNextModal(seen);
-    CKestrunDlg window;
-    EXPECT_FALSE(window.Initialise());
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(seen, (std::vector<QString>{"QMessageBox", "Error: updater.uif File Not Found!"}));
-    EXPECT_EQ(window.Label(1012)->text(), "Error: updater.uif File Not Found!");
+    {
+        CKestrunDlg window;
+        EXPECT_FALSE(window.Initialise());
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(seen, (std::vector<QString>{"QMessageBox", "Error: updater.uif File Not Found!"}));
+        EXPECT_EQ(window.Label(1012)->text(), "Error: updater.uif File Not Found!");
+    }
+    CMyRegKey key;
+    ASSERT_EQ(key.Create(platform::CStoreKey::LocalMachine(), "SOFTWARE\\TALVE\\Velmor"), 0);
+    EXPECT_EQ(StoredValue(key, "PATCH_GROUP"), "<missing>") << "nothing is written without a configuration";
 }
 
 TEST_F(WindowTest, ListRedrawAskedFromAnotherThreadHappensOnTheWindowThread) {

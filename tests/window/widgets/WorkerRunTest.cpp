@@ -58,40 +58,48 @@ protected:
     testsupport::CScriptedHttpServer m_server;
 };
 
-TEST_F(WorkerRunTest, CloseDuringTheDownloadStopsTheWorkerThenClosesAndSavesTheChoiceShown) {
+TEST_F(WorkerRunTest, EveryCloseDuringTheDownloadStopsTheWorkerThenClosesAndSavesTheChoiceShown) {
     testsupport::WriteFile(m_folder / "Version.ini", "[Version]\nCheckVersion=2\nCurrentVersion=1\n");
     Publish("/velmor/UpdateVersion.ini", "[Version]\nCheckVersion=2\nPatchFileVersion=2\nUpdaterVersion=1\n");
     Publish("/velmor/patch/pv0002.patch", std::string(256 * 1024, 'p'));
     m_server.SetFault("/velmor/patch/pv0002.patch", testsupport::HttpFault::Trickle);
 
-    CKestrunDlg& window = OpenOnHost();
-    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(100, 370));  // server 1
-    QTest::mouseClick(window.Button(1), Qt::LeftButton);
-    EXPECT_FALSE(window.Button(1)->isEnabled());
-    ASSERT_TRUE(WaitFor([&] { return !TextsOf(1006).empty() && !TextsOf(1006).back().empty(); }, 20000));
-    EXPECT_TRUE(window.Worker().IsThreadRunning());
-    EXPECT_EQ(CurrentPatchHost, m_server.Host());
+    enum class Route { CloseButton, Escape, CloseRequest };
+    for (Route route : {Route::CloseButton, Route::Escape, Route::CloseRequest}) {
+        SCOPED_TRACE(static_cast<int>(route));
+        m_texts.clear();
+        CKestrunDlg& window = OpenOnHost();
+        QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(100, 370));  // server 1
+        QTest::mouseClick(window.Button(1), Qt::LeftButton);
+        EXPECT_FALSE(window.Button(1)->isEnabled());
+        ASSERT_TRUE(WaitFor([&] { return !TextsOf(1006).empty() && !TextsOf(1006).back().empty(); }, 20000));
+        EXPECT_TRUE(window.Worker().IsThreadRunning());
+        EXPECT_EQ(CurrentPatchHost, m_server.Host());
 
-    std::vector<std::string> status = TextsOf(1012);
-    ASSERT_GE(status.size(), 2u);
-    EXPECT_EQ(status[status.size() - 2], "正在下载中");
-    EXPECT_EQ(status.back(), "正在接受文件中 (1/1)");
-    EXPECT_EQ(window.Label(1012)->text(), QStringLiteral("正在接受文件中 (1/1)"));
-    EXPECT_EQ(TextsOf(1007).back(), "(Kb/s)");
+        EXPECT_EQ(TextsOf(1012), (std::vector<std::string>{"正在接受文件中", "正在下载中", "正在接受文件中 (1/1)"}));
+        EXPECT_EQ(window.Label(1012)->text(), QStringLiteral("正在接受文件中 (1/1)"));
+        EXPECT_EQ(TextsOf(1007).back(), "(Kb/s)");
 
-    // The window stays usable while the worker downloads: the choice moves on.
-    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(100, 390));  // server 2
-    EXPECT_EQ(TheLauncherConfig().SelectedServer, 2u);
+        // The window stays usable while the worker downloads: the choice moves on.
+        QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(100, 390));  // server 2
+        EXPECT_EQ(TheLauncherConfig().SelectedServer, 2u);
 
-    QTest::mouseClick(window.Button(1019), Qt::LeftButton);
-    EXPECT_FALSE(window.Worker().IsThreadRunning()) << "the close button waits for the worker";
-    EXPECT_FALSE(window.Button(1019)->isEnabled());
-    ASSERT_TRUE(WaitFor([&] { return !window.isVisible(); }));
-    EXPECT_EQ(Stored("PATCH_GROUP"), "0");
-    EXPECT_EQ(Stored("PATCH_SERVER"), "2");
-    EXPECT_FALSE(testsupport::Exists(m_folder / "pv0002.patch") &&
-                 testsupport::ReadFile(m_folder / "pv0002.patch").size() == 256 * 1024)
-        << "the download did not run to its end";
+        if (route == Route::CloseButton) {
+            QTest::mouseClick(window.Button(1019), Qt::LeftButton);
+            EXPECT_FALSE(window.Worker().IsThreadRunning()) << "the close button waits for the worker";
+        } else if (route == Route::Escape) {
+            QTest::keyClick(&window, Qt::Key_Escape);
+        } else {
+            window.close();
+        }
+        EXPECT_FALSE(window.Button(1019)->isEnabled());
+        ASSERT_TRUE(WaitFor([&] { return !window.isVisible(); }));
+        EXPECT_FALSE(window.Worker().IsThreadRunning());
+        EXPECT_EQ(Stored("PATCH_GROUP"), "0");
+        EXPECT_EQ(Stored("PATCH_SERVER"), "2");
+        EXPECT_LT(testsupport::ReadFile(m_folder / "pv0002.patch").size(), 256u * 1024)
+            << "the download did not run to its end";
+    }
 }
 
 TEST_F(WorkerRunTest, RunWithNothingToPatchClosesTheWindowAndStartsTheGame) {

@@ -36,14 +36,16 @@ const std::string kGameHeader = "VAH" + U32(1) + U32(3) + std::string(40, 'g') +
                                 File("c.bin", 21, 0) + U32(0) + U32(1) + File("free", 10, 10) + U32(0);
 const std::string kGameData = std::string("aaaaa\0bbb\0", 10) + std::string(11, '~') + std::string(1, '\0');
 
-std::string Folder() {
-    static std::string folder = [] {
+// Kept for the whole run (never destroyed), so the exit handler can still remove it.
+const std::string& Folder() {
+    static const std::string* folder = [] {
         std::string pattern = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/fuzz-pack-XXXXXX";
         if (!mkdtemp(pattern.data())) std::abort();
+        auto* path = new std::string(pattern);
         std::atexit([] { std::filesystem::remove_all(Folder()); });
-        return pattern;
+        return path;
     }();
-    return folder;
+    return *folder;
 }
 
 void Put(const std::string& path, const std::string& bytes) {
@@ -57,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     size_t headerLength = std::min<size_t>(data[0] | (size_t{data[1]} << 8), size - 2);
     const char* bytes = reinterpret_cast<const char*>(data) + 2;
-    std::string folder = Folder();
+    const std::string& folder = Folder();
     Put(folder + "/data.vah", kGameHeader);
     Put(folder + "/data.vaf", kGameData);
     Put(folder + "/update.vah", std::string(bytes, headerLength));

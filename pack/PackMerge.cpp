@@ -54,6 +54,8 @@ bool CPackUpdater::ApplyUpdatePack(CHeaderReader& game, CHeaderReader& update) {
     }
 
     m_pending.clear();
+    // From here until the header is written, the tree lacks the files being moved.
+    m_bLoaded = false;
     CollectUpdateFiles(*m_pUpdateRoot, std::string());
     m_host.SetFileProgressRange(0, m_uUpdateFileCount);
     m_host.SetFileProgressPos(0);
@@ -75,6 +77,7 @@ bool CPackUpdater::ApplyUpdatePack(CHeaderReader& game, CHeaderReader& update) {
     // The object now describes the header on disk.
     m_uGameFileCount = fileCount;
     m_uGameStamp = m_uUpdateStamp;
+    m_bLoaded = true;
     m_host.WriteStartUpdate("UPDATE_END");
     platform::RemoveFile(m_strUpdateFile);
     platform::RemoveFile(m_strUpdateHeader);

@@ -46,6 +46,9 @@ bool CPackUpdater::ApplyUpdatePack(CHeaderReader& game, CHeaderReader& update) {
         m_host.ShowStatusError(packmsg::DataHeaderError());
         return false;
     }
+    // From here until the new header is written the object is no saveable pack:
+    // the block is the update's and the tree lacks the files being moved.
+    m_bLoaded = false;
     bool updateRead = ReadUpdateHeader(update);
     m_updateHeaderFile.Close();
     if (!updateRead) {
@@ -54,8 +57,6 @@ bool CPackUpdater::ApplyUpdatePack(CHeaderReader& game, CHeaderReader& update) {
     }
 
     m_pending.clear();
-    // From here until the header is written, the tree lacks the files being moved.
-    m_bLoaded = false;
     CollectUpdateFiles(*m_pUpdateRoot, std::string());
     m_host.SetFileProgressRange(0, m_uUpdateFileCount);
     m_host.SetFileProgressPos(0);

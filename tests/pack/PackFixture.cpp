@@ -24,7 +24,7 @@ std::string Name(const std::string& name) { return U32(static_cast<uint32_t>(nam
 CPackBuilder::Node& CPackBuilder::FolderOf(const std::string& path, std::string& name) {
     Node* node = &m_tree;
     size_t start = 0;
-    for (size_t sep; (sep = path.find('\\', start)) != std::string::npos; start = sep + 1) {
+    for (size_t sep; (sep = path.find(m_separator, start)) != std::string::npos; start = sep + 1) {
         std::string part = path.substr(start, sep - start);
         Node* found = nullptr;
         for (Node& child : node->folders) {

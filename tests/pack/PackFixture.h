@@ -36,6 +36,8 @@ public:
     CPackBuilder& Block(char fill) { m_block = std::string(40, fill); return *this; }
     CPackBuilder& Wasted(uint32_t wasted) { m_wasted = wasted; return *this; }
     CPackBuilder& RootName(const std::string& name) { m_root = name; return *this; }
+    // The separator of the paths given to File (for names whose bytes hold a '\\').
+    CPackBuilder& Separator(char separator) { m_separator = separator; return *this; }
 
     std::string Header() const;
     const std::string& Data() const { return m_data; }
@@ -62,6 +64,7 @@ private:
     bool m_countSet = false;
     uint32_t m_files = 0;
     uint32_t m_wasted = 0;
+    char m_separator = '\\';
 };
 
 struct PackImage {

@@ -151,6 +151,17 @@ TEST(PackMerge, AnEmptyUpdateStillRewritesTheHeaderAndRemovesTheUpdate) {
     ExpectPack(folder.Path(), {{"a.bin", "a"}});
 }
 
+TEST(PackMerge, AGbkNameWithATrailBackslashIsReplacedInPlace) {
+    // 0x95 0x5C is one GBK character; its second byte is no separator.
+    const std::string gbk = "\x95\x5C";
+    CTempFolder folder;
+    CPackBuilder().Separator('|').File(gbk + "|a.bin", "old").File(gbk + "|b.bin", "bbb").Write(folder.Path());
+    CPackBuilder().Separator('|').File(gbk + "|a.bin", "new").Write(folder.Path(), "update");
+    ASSERT_TRUE(Merge(folder.Path()));
+    EXPECT_EQ(ReadPack(folder.Path()).fileCount, 2u);
+    ExpectPack(folder.Path(), {{gbk + "\\a.bin", "new"}, {gbk + "\\b.bin", "bbb"}});
+}
+
 struct FailureCase {
     const char* what;
     void (*spoil)(const CTempFolder&);

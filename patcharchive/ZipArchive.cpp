@@ -161,7 +161,9 @@ uint32_t CZipArchive::Inflate(unsigned char* output, uint32_t room, bool drain) 
         }
         if (result != Z_OK && result != Z_NEED_DICT) ThrowError(CZipException::CauseFromZlib(result));
         // A raw stream cannot ask for a dictionary; without progress it would loop.
-        if (produced == 0 && stream.avail_in == inBefore) ThrowError(CZipException::CauseFromZlib(result == Z_OK ? Z_BUF_ERROR : result));
+        if (produced == 0 && stream.avail_in == inBefore) {
+            ThrowError(CZipException::CauseFromZlib(result == Z_OK ? Z_BUF_ERROR : result));
+        }
     }
     return delivered;
 }

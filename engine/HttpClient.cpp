@@ -187,7 +187,22 @@ void CHttpClient::SetTimeouts(uint32_t connectMs, uint32_t receiveMs) {
     m_receiveTimeoutMs = TimeoutFromEnvironment(receiveMs);
 }
 
+namespace {
+
+// "http:///velmor/..." (an empty patch host) would otherwise be read as a request
+// to the host "velmor".
+bool NamesNoHost(const std::string& url) {
+    size_t scheme = url.find("://");
+    return scheme != std::string::npos && (scheme + 3 == url.size() || url[scheme + 3] == '/');
+}
+
+}  // namespace
+
 std::unique_ptr<CHttpRequest> CHttpClient::Open(const std::string& url, std::string& error) const {
+    if (NamesNoHost(url)) {
+        error = "The URL names no host: " + url;
+        return nullptr;
+    }
     auto impl = std::make_unique<CHttpRequest::Impl>();
     impl->receiveTimeoutMs = m_receiveTimeoutMs;
     impl->multi = curl_multi_init();

@@ -216,10 +216,12 @@ TEST_F(TransferTest, TotalBarFollowsEveryPatchDownload) {
 }
 
 TEST_F(TransferTest, OddPatchHostNamesFailCleanlyAndWriteNothingElsewhere) {
-    const char* hosts[] = {"exa mple", "host\r\nX-Injected: 1", "", "//", "a/../../b", "\xff\xfe", "h:99999",
-                           "[::1", "%00", "user@"};
+    // None of them may reach a name server: every test stays on loopback.
+    std::string dead = DeadHost();
+    std::string hosts[] = {"exa mple", "host\r\nX-Injected: 1", "", "/", "//", dead + "/../../b", "\xff\xfe",
+                           "h:99999", "[::1", "%00", "user@", dead + "/?x=", dead + "#"};
     std::filesystem::path before = m_folder.Path();
-    for (const char* host : hosts) {
+    for (const std::string& host : hosts) {
         m_window.ClearCalls();
         CurrentPatchHost = host;
         EXPECT_FALSE(m_pPatcher->OpenDownload(VersionListUrl(CurrentPatchHost), kVersionListFile)) << host;
@@ -227,13 +229,6 @@ TEST_F(TransferTest, OddPatchHostNamesFailCleanlyAndWriteNothingElsewhere) {
         EXPECT_EQ(m_window.MessageBoxTexts().size(), 1u) << host;
     }
     EXPECT_TRUE(std::filesystem::is_empty(before));
-}
-
-TEST_F(TransferTest, ClientErrorTextIsCutTo1023Bytes) {
-    std::string host(3000, 'a');
-    EXPECT_EQ(m_pPatcher->QueryRemoteSize("http://" + host + "/x"), 0);
-    ASSERT_EQ(m_window.MessageBoxTexts().size(), 1u);
-    EXPECT_LE(m_window.MessageBoxTexts()[0].size(), 1023u);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -16,10 +17,10 @@ constexpr size_t kClientErrorMax = 1023;
 }  // namespace
 
 void CHttpPatcher::ShowClientError(const std::string& error) {
-    std::string text = error.substr(0, kClientErrorMax);
-    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80 && text.size() == kClientErrorMax)
-        text.pop_back();
-    m_surface.ShowMessageBox(text);
+    size_t length = std::min(error.size(), kClientErrorMax);
+    // A cut never splits a UTF-8 character.
+    while (length < error.size() && length > 0 && (static_cast<unsigned char>(error[length]) & 0xC0) == 0x80) --length;
+    m_surface.ShowMessageBox(error.substr(0, length));
 }
 
 int64_t CHttpPatcher::QueryRemoteSize(const std::string& url) {

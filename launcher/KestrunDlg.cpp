@@ -18,6 +18,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <future>
+#include <mutex>
 
 #include "engine/SharedState.h"
 #include "engine/StringTable.h"
@@ -65,6 +66,10 @@ constexpr SLabelPlace kLabels[] = {
 };
 constexpr int kLabelHeight = 13;
 
+// The window whose list other threads may ask to be redrawn; cleared before it goes.
+std::mutex g_redrawTargetMutex;
+CKestrunDlg* g_pRedrawTarget = nullptr;
+
 QString FromText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
@@ -109,9 +114,16 @@ CKestrunDlg::CKestrunDlg(SWindowServices services, QWidget* parent)
 }
 
 CKestrunDlg::~CKestrunDlg() {
+    {
+        std::lock_guard lock(g_redrawTargetMutex);
+        if (g_pRedrawTarget == this)
+            g_pRedrawTarget = nullptr;
+    }
     // The worker may be waiting on this window for a text; let it finish first.
     StopUpdateWorker();
     OnDestroy();
+    if (g_pHttpPatcher == &m_worker)
+        g_pHttpPatcher = nullptr;
 }
 
 void CKestrunDlg::CreateControls() {
@@ -163,6 +175,10 @@ bool CKestrunDlg::Initialise() {
     m_surface.SetPatchesApplied(false);
     SetSharedText(WorkingFolder, platform::CurrentFolder());
     g_pHttpPatcher = &m_worker;
+    {
+        std::lock_guard lock(g_redrawTargetMutex);
+        g_pRedrawTarget = this;
+    }
     m_bInitialised = true;
     return true;
 }
@@ -495,7 +511,9 @@ void CKestrunDlg::FlushPendingDraws() {
 }
 
 void CKestrunDlg::RequestServerListRedraw() {
-    QMetaObject::invokeMethod(this, [this] { m_list.DrawServerList(false); }, Qt::QueuedConnection);
+    std::lock_guard lock(g_redrawTargetMutex);
+    if (CKestrunDlg* window = g_pRedrawTarget)
+        QMetaObject::invokeMethod(window, [window] { window->m_list.DrawServerList(false); }, Qt::QueuedConnection);
 }
 
 void CKestrunDlg::PostCloseRequest() {

@@ -90,8 +90,9 @@ public:
     void PostCloseRequest() override;
     int ShowMessageBox(const std::string& text, const std::string& caption, unsigned style) override;
 
-    // Any thread: the list is redrawn on the window thread (the latency probe).
-    void RequestServerListRedraw();
+    // Any thread (the latency probe, which nobody waits for): the list of the window
+    // that is up, if any, is redrawn on its own thread. Safe after the window is gone.
+    static void RequestServerListRedraw();
 
     // The close paths: stop the worker while events keep flowing.
     void StopUpdateWorker();

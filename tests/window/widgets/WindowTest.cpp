@@ -351,10 +351,14 @@ TEST_F(WindowTest, ListRedrawAskedFromAnotherThreadHappensOnTheWindowThread) {
     CKestrunDlg& window = Open({3});
     window.FillBlack(24, 337, 313, 451);
     QImage blank = window.Face().copy(24, 337, 289, 114);
-    std::thread probe([&] { window.RequestServerListRedraw(); });
+    std::thread probe([] { CKestrunDlg::RequestServerListRedraw(); });
     probe.join();
     EXPECT_EQ(window.Face().copy(24, 337, 289, 114), blank) << "nothing is drawn from the other thread";
     EXPECT_TRUE(WaitFor([&] { return window.Face().copy(24, 337, 289, 114) != blank; }));
+    m_pWindow.reset();
+    std::thread late([] { CKestrunDlg::RequestServerListRedraw(); });  // after the window is gone
+    late.join();
+    QCoreApplication::processEvents();
 }
 
 TEST_F(WindowTest, SkinFolderReplacesABuiltInBitmap) {

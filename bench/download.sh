@@ -5,7 +5,7 @@
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 velmor="$build/tools/velmor"
-rounds=${DOWNLOAD_ROUNDS:-3}
+rounds=${DOWNLOAD_ROUNDS:-4}
 size_mib=${DOWNLOAD_MIB:-256}
 
 work=$(mktemp -d /tmp/velmor-bench-download-XXXXXX)
@@ -50,17 +50,22 @@ url="http://127.0.0.1:$port/velmor/big.bin"
 now() { date +%s.%N; }
 ours=0
 theirs=0
-for round in $(seq "$rounds"); do
-  start=$(now)
+fetch_curl() {
+  local start; start=$(now)
   curl -s -o "$work/curl.bin" "$url"
   theirs=$(awk -v a="$theirs" -v b="$(now)" -v c="$start" 'BEGIN { print a + b - c }')
   rm -f "$work/curl.bin"
-
-  start=$(now)
+}
+fetch_ours() {
+  local start; start=$(now)
   "$velmor" fetch "$url" "$work/ours.bin" > /dev/null
   ours=$(awk -v a="$ours" -v b="$(now)" -v c="$start" 'BEGIN { print a + b - c }')
   cmp -s "$work/ours.bin" "$work/root/velmor/big.bin" || { echo "download: velmor fetch stored a different file" >&2; exit 1; }
   rm -f "$work/ours.bin"
+}
+# The order flips every round, so that neither tool always runs after the other.
+for round in $(seq "$rounds"); do
+  if (( round % 2 )); then fetch_curl; fetch_ours; else fetch_ours; fetch_curl; fi
 done
 
 awk -v mib="$size_mib" -v n="$rounds" -v ours="$ours" -v theirs="$theirs" 'BEGIN {

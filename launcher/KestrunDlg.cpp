@@ -184,7 +184,9 @@ bool CKestrunDlg::Initialise() {
 }
 
 void CKestrunDlg::LayoutSkin() {
-    const QImage& skin = m_bitmaps.Image(kSkinBitmap).isNull() ? m_face : *m_bitmaps.Find(kSkinBitmap);
+    // Without a skin bitmap the window keeps its black face and stays rectangular.
+    const QImage* found = m_bitmaps.Find(kSkinBitmap);
+    const QImage& skin = found ? *found : m_face;
     if (auto region = BitmapToRegion(skin, 0, 0, 243))
         setMask(*region);
     setFixedSize(skin.width(), skin.height());

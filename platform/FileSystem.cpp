@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/File.h"
@@ -49,6 +50,18 @@ std::optional<std::string> FindEntry(const std::string& folder, const std::strin
     }
     closedir(dir);
     return found;
+}
+
+// The file creation mask, read without changing it: umask() itself would set it for
+// every thread of the process for a moment.
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        std::optional<std::string> status = ReadWholeFile("/proc/self/status", 1 << 16);
+        size_t at = status ? status->find("Umask:") : std::string::npos;
+        if (at == std::string::npos) return static_cast<mode_t>(022);
+        return static_cast<mode_t>(std::strtoul(status->c_str() + at + 6, nullptr, 8));
+    }();
+    return mask;
 }
 
 std::string Join(const std::string& folder, const std::string& name) {
@@ -122,9 +135,7 @@ bool SetFileAttributes(std::string_view path, uint32_t attributes) {
     if (attributes & kAttributeReadOnly) {
         mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
     } else {
-        mode_t mask = umask(0);
-        umask(mask);
-        mode |= static_cast<mode_t>((S_IWUSR | S_IWGRP | S_IWOTH) & ~mask) | S_IWUSR;
+        mode |= static_cast<mode_t>((S_IWUSR | S_IWGRP | S_IWOTH) & ~ProcessUmask()) | S_IWUSR;
     }
     return chmod(native.c_str(), mode) == 0;
 }

@@ -16,6 +16,17 @@ constexpr int kTotalFillBitmap = 3;
 void CHeadlessWindow::SetupBars(CUpdateSurface& surface) {
     surface.FileProgressBar().Setup(0, 0, kBackgroundBitmap, kFileFillBitmap);
     surface.TotalProgressBar().Setup(0, 1, kBackgroundBitmap, kTotalFillBitmap);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pFileBar = &surface.FileProgressBar();
+    m_pTotalBar = &surface.TotalProgressBar();
+}
+
+void CHeadlessWindow::ShowBar(const char* label, const ProgressBar* bar, int drawnWidth) {
+    if (bar && bar->Maximum() > bar->Minimum()) {
+        m_progress.Update(label, bar->Position() - bar->Minimum(), bar->Maximum() - bar->Minimum());
+    } else {
+        m_progress.Update(label, static_cast<uint64_t>(drawnWidth), kBarResolution);
+    }
 }
 
 void CHeadlessWindow::SetControlText(int controlId, const std::string& text) {
@@ -35,8 +46,8 @@ bool CHeadlessWindow::GetBitmapSize(int bitmapId, int& width, int& height) {
 
 void CHeadlessWindow::DrawBitmapPart(int bitmapId, int, int, int width, int) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (bitmapId == kFileFillBitmap) m_progress.Update("file", static_cast<uint64_t>(width), kBarResolution);
-    if (bitmapId == kTotalFillBitmap) m_progress.Update("total", static_cast<uint64_t>(width), kBarResolution);
+    if (bitmapId == kFileFillBitmap) ShowBar("file", m_pFileBar, width);
+    if (bitmapId == kTotalFillBitmap) ShowBar("total", m_pTotalBar, width);
 }
 
 void CHeadlessWindow::PostCloseRequest() {

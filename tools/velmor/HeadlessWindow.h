@@ -1,7 +1,9 @@
 #pragma once
 // The window primitives for the command line: status texts and message boxes
 // become lines, the file and total progress bars become terminal bars. Usable
-// from a worker thread; a message box is answered with OK at once.
+// from a worker thread; a message box is answered with OK at once. The bars
+// are redrawn whenever their drawn width (in thousandths) changes and show the
+// bar's own position and range.
 #include <mutex>
 #include <map>
 #include <string>
@@ -10,6 +12,7 @@
 #include "tools/velmor/TerminalProgress.h"
 
 class CUpdateSurface;
+class ProgressBar;
 
 class CHeadlessWindow : public IWindowPrimitives {
 public:
@@ -30,7 +33,11 @@ public:
     bool CloseRequested() const;
 
 private:
+    void ShowBar(const char* label, const ProgressBar* bar, int drawnWidth);
+
     CTerminalProgress& m_progress;
+    const ProgressBar* m_pFileBar = nullptr;
+    const ProgressBar* m_pTotalBar = nullptr;
     mutable std::mutex m_mutex;
     std::map<int, std::string> m_texts;
     bool m_bCloseRequested = false;

@@ -161,8 +161,12 @@ bool CPackUpdater::CopyIntoRestSpace(PackFileEntry& entry, uint64_t offset) {
 
 bool CPackUpdater::AppendToDataFile(PackFileEntry& entry) {
     if (!OpenCopyFiles()) return false;
-    std::optional<uint64_t> end = m_dataFile.SeekToEnd();
-    return end && CopyEntryBytes(entry, *end);
+    if (!m_dataEnd) {
+        m_dataEnd = m_dataFile.SeekToEnd();
+        m_dataPosition = m_dataEnd;
+        if (!m_dataEnd) return false;
+    }
+    return CopyEntryBytes(entry, *m_dataEnd);
 }
 
 // The flush before the header is rewritten would otherwise write a whole large
@@ -176,26 +180,52 @@ void CPackUpdater::NoteWritten(uint64_t bytes) {
 }
 
 bool CPackUpdater::CopyEntryBytes(PackFileEntry& entry, uint64_t target) {
-    if (!m_dataFile.Seek(target) || !m_updateDataFile.Seek(entry.Offset)) return false;
+    // Files are mostly read one after another and appended one after another:
+    // a seek is only needed where the positions jump.
+    if (m_dataPosition != target) {
+        m_dataPosition.reset();
+        if (!m_dataFile.Seek(target)) return false;
+        m_dataPosition = target;
+    }
+    if (m_updatePosition != entry.Offset) {
+        m_updatePosition.reset();
+        if (!m_updateDataFile.Seek(entry.Offset)) return false;
+        m_updatePosition = entry.Offset;
+    }
     char* buffer = CopyBuffer();
     uint64_t remaining = entry.Size;
     bool zeroWritten = false;
     while (remaining > 0) {
         size_t chunk = static_cast<size_t>(std::min<uint64_t>(remaining, kCopyBufferSize));
         // An update file that ends early is a broken pack, not a shorter file.
-        if (m_updateDataFile.Read(buffer, chunk) != chunk) return false;
+        if (m_updateDataFile.Read(buffer, chunk) != chunk) {
+            m_updatePosition.reset();
+            return false;
+        }
+        *m_updatePosition += chunk;
         remaining -= chunk;
         size_t length = chunk;
         if (remaining == 0 && chunk < kCopyBufferSize) {
             buffer[length++] = '\0';  // the zero that follows every file, in the same write
             zeroWritten = true;
         }
-        if (!m_dataFile.Write(buffer, length)) return false;
-        NoteWritten(length);
+        if (!WriteData(buffer, length)) return false;
     }
-    if (!zeroWritten && !m_dataFile.Write("", 1)) return false;
+    if (!zeroWritten && !WriteData("", 1)) return false;
     entry.Offset = target;
     ++m_uCopyCount;
     m_host.SetFileProgressPos(m_uCopyCount);
+    return true;
+}
+
+bool CPackUpdater::WriteData(const char* bytes, size_t length) {
+    if (!m_dataFile.Write(bytes, length)) {
+        m_dataPosition.reset();
+        m_dataEnd.reset();
+        return false;
+    }
+    *m_dataPosition += length;
+    if (m_dataEnd && *m_dataPosition > *m_dataEnd) m_dataEnd = m_dataPosition;
+    NoteWritten(length);
     return true;
 }

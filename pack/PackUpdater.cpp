@@ -60,6 +60,9 @@ std::string CPackUpdater::InFolder(std::string_view name) const {
 }
 
 void CPackUpdater::CloseAll() {
+    m_dataPosition.reset();
+    m_updatePosition.reset();
+    m_dataEnd.reset();
     m_dataFile.Close();
     m_headerFile.Close();
     m_updateDataFile.Close();

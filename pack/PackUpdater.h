@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,7 @@ private:
     bool OpenCopyFiles();
     bool CopyEntryBytes(PackFileEntry& entry, uint64_t target);
     void NoteWritten(uint64_t bytes);
+    bool WriteData(const char* bytes, size_t length);
     bool WriteGameHeader(uint32_t stamp, uint32_t fileCount);
     void CloseAll();
     std::string InFolder(std::string_view name) const;
@@ -124,6 +126,10 @@ private:
     uint32_t m_uCopyCount = 0;
     // Bytes written to data.vaf since its write-back was last started.
     uint64_t m_uUnflushed = 0;
+    // Where the copy handles stand and where data.vaf ends, while known.
+    std::optional<uint64_t> m_dataPosition;
+    std::optional<uint64_t> m_updatePosition;
+    std::optional<uint64_t> m_dataEnd;
     uint32_t m_uWastedBytes = 0;
     bool m_bChanged = false;
     // data.vah was read completely; nothing half-read is ever saved.

@@ -5,9 +5,15 @@
 # again without a fault. Prints how many cases ended with the newest release,
 # how many with the reinstall request, and how many otherwise (must be 0).
 # CRASH_POINTS=N tries N points spread over the run instead of every one.
-set -euo pipefail
+set -uo pipefail
 build=$(cd "${1:-build}" && pwd)
-export VELMOR_CRASH_POINTS=${CRASH_POINTS:-all}
-"$build/tests/e2e/test_e2e" --gtest_filter='CrashRecovery.*' --gtest_brief=1 |
-  grep -E '^(crash recovery|  [a-z]|[0-9]+ changes)|FAILED|killed before' || true
-test "${PIPESTATUS[0]}" -eq 0
+log=$(mktemp "${TMPDIR:-/tmp}/velmor-bench-crash-XXXXXX")
+trap 'rm -f "$log"' EXIT
+VELMOR_CRASH_POINTS=${CRASH_POINTS:-all} "$build/tests/e2e/test_e2e" --gtest_filter='CrashRecovery.*' >"$log" 2>&1
+status=$?
+grep -E '^(crash recovery|  [a-z ]+:|[0-9]+ changes)' "$log"
+if [[ $status -ne 0 ]]; then
+  grep -E -A12 'Failure|killed before' "$log" | head -200
+  echo "crash: FAILED"
+  exit 1
+fi

@@ -82,6 +82,13 @@ bool CHttpPatcher::ApplyPatch() {
         m_bPackChanged = true;
         if (!m_pPackUpdater->MergeUpdatePack()) return false;
     }
+    // Each patch's deletion list is applied with its patch, before the patch is
+    // recorded: a later patch of the same run would overwrite the file or bring
+    // a deleted entry back, and a run ending after the record would lose it.
+    if (platform::RegularFileExists(kDeleteList) && !FinalizePatches()) {
+        m_surface.ShowStatusError(LoadStringText(126) + ": delete list");
+        return false;
+    }
     if (!SaveCurrentVersion()) {
         m_surface.ShowStatusError("SaveLocalVersion Error");
         return false;

@@ -6,8 +6,7 @@
 //   VELMOR_CRASH_FOLDER  absolute path of the game folder (no trailing slash)
 //   VELMOR_CRASH_AT      k, the change to die at; absent or 0: never
 //   VELMOR_CRASH_TRACE   optional file that gets one line per change:
-//                        "index operation path [CurrentVersion=.. StartUpdate=..]"
-//                        (the two values only for writes of a Version.ini copy)
+//                        "index operation path"
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -17,7 +16,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <strings.h>
 #include <sys/types.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -74,7 +72,9 @@ __attribute__((constructor)) static void shim_init(void) {
 // The path below the game folder, or NULL when `path` lies elsewhere.
 static const char* below_folder(const char* path) {
     if (folder_length == 0 || strncmp(path, folder, folder_length) != 0 || path[folder_length] != '/') return NULL;
-    return path + folder_length + 1;
+    const char* relative = path + folder_length + 1;
+    while (relative[0] == '.' && relative[1] == '/') relative += 2;
+    return relative;
 }
 
 // `out` gets the absolute form of a path given to rename or unlink.
@@ -95,54 +95,26 @@ static const char* fd_below_folder(int fd, char* out, size_t size) {
     return below_folder(out);
 }
 
-// Copies the value of `key=` from an INI text into `out` (empty when absent).
-static void ini_value(const char* text, size_t length, const char* key, char* out, size_t size) {
-    size_t key_length = strlen(key);
-    out[0] = '\0';
-    for (size_t line = 0; line < length;) {
-        size_t end = line;
-        while (end < length && text[end] != '\n') ++end;
-        if (end - line > key_length && strncasecmp(text + line, key, key_length) == 0 &&
-            text[line + key_length] == '=') {
-            size_t start = line + key_length + 1, stop = end;
-            if (stop > start && text[stop - 1] == '\r') --stop;
-            size_t copy = stop - start < size - 1 ? stop - start : size - 1;
-            memcpy(out, text + start, copy);
-            out[copy] = '\0';
-        }
-        line = end + 1;
-    }
-}
-
-static void trace(unsigned long index, const char* operation, const char* path, const void* bytes, size_t length) {
+static void trace(unsigned long index, const char* operation, const char* path) {
     if (trace_fd < 0) return;
-    char line[PATH_MAX + 160];
-    int n;
-    if (bytes && strstr(path, "Version.ini.tmp") && strchr(path, '/') == NULL) {
-        char current[32], marker[32];
-        ini_value(bytes, length, "CurrentVersion", current, sizeof current);
-        ini_value(bytes, length, "StartUpdate", marker, sizeof marker);
-        n = snprintf(line, sizeof line, "%lu %s %s CurrentVersion=%s StartUpdate=%s\n", index, operation, path,
-                     current, marker);
-    } else {
-        n = snprintf(line, sizeof line, "%lu %s %s\n", index, operation, path);
-    }
+    char line[PATH_MAX + 64];
+    int n = snprintf(line, sizeof line, "%lu %s %s\n", index, operation, path);
     if (n > 0) real_write(trace_fd, line, (size_t)n < sizeof line ? (size_t)n : sizeof line - 1);
 }
 
 // Counts one change; dies before it when it is the one asked for.
-static void count_change(const char* operation, const char* path, const void* bytes, size_t length) {
+static void count_change(const char* operation, const char* path) {
     unsigned long index = __atomic_add_fetch(&change_count, 1, __ATOMIC_SEQ_CST);
-    trace(index, operation, path, bytes, length);
+    trace(index, operation, path);
     if (crash_at != 0 && index == crash_at) kill(getpid(), SIGKILL);
 }
 
-static void count_fd_change(int fd, const char* operation, const void* bytes, size_t length) {
+static void count_fd_change(int fd, const char* operation) {
     resolve_symbols();
     if (folder_length == 0 || fd == trace_fd) return;
     char target[PATH_MAX];
     const char* path = fd_below_folder(fd, target, sizeof target);
-    if (path) count_change(operation, path, bytes, length);
+    if (path) count_change(operation, path);
 }
 
 static void count_path_change(const char* operation, const char* path) {
@@ -150,26 +122,26 @@ static void count_path_change(const char* operation, const char* path) {
     if (folder_length == 0 || !path) return;
     char buffer[PATH_MAX];
     const char* relative = below_folder(absolute_path(path, buffer, sizeof buffer));
-    if (relative) count_change(operation, relative, NULL, 0);
+    if (relative) count_change(operation, relative);
 }
 
 ssize_t write(int fd, const void* bytes, size_t count) {
-    count_fd_change(fd, "write", bytes, count);
+    count_fd_change(fd, "write");
     return real_write(fd, bytes, count);
 }
 
 ssize_t pwrite(int fd, const void* bytes, size_t count, off_t offset) {
-    count_fd_change(fd, "pwrite", bytes, count);
+    count_fd_change(fd, "pwrite");
     return real_pwrite(fd, bytes, count, offset);
 }
 
 ssize_t pwrite64(int fd, const void* bytes, size_t count, off_t offset) {
-    count_fd_change(fd, "pwrite", bytes, count);
+    count_fd_change(fd, "pwrite");
     return real_pwrite64(fd, bytes, count, offset);
 }
 
 ssize_t writev(int fd, const struct iovec* vector, int count) {
-    count_fd_change(fd, "writev", NULL, 0);
+    count_fd_change(fd, "writev");
     return real_writev(fd, vector, count);
 }
 

@@ -5,6 +5,7 @@
 #include "engine/StringTable.h"
 #include "engine/UpdateSurface.h"
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
 
 CHttpPatcher* g_pHttpPatcher = nullptr;
 
@@ -92,6 +93,9 @@ bool CHttpPatcher::RunSequence() {
     }
     if (IsStopRequested()) return false;
     ReadLocalVersion();
+    // A run that ended between recording a patch and deleting its archive left
+    // the archive behind; nothing reads it any more.
+    if (m_currentVersion != 0) platform::RemoveFile(PatchFileName(m_currentVersion));
     if (!FetchVersionList(true)) {
         SetSharedText(CurrentPatchHost, DefaultPatchHost());
         if (!FetchVersionList(false)) return false;

@@ -29,15 +29,10 @@ bool IsPatchArchive(const std::string& path) {
 
 bool IsRecordCopy(const std::string& path) { return StartsWith(path, "version.ini.tmp"); }
 
-// What a crash may leave behind that is no part of the game: an archive whose
-// patch was recorded just before the crash, or a copy of Version.ini that was
-// never renamed into place.
-bool IsHarmlessLeftover(const std::string& relative) {
-    std::string lower = Lower(relative);
-    return IsPatchArchive(lower) || IsRecordCopy(lower);
-}
+// What a crash may leave behind that is no part of the game: a copy of
+// Version.ini that was never renamed into place.
+bool IsHarmlessLeftover(const std::string& relative) { return IsRecordCopy(Lower(relative)); }
 
-// `deleting`: the deletion list has been read, its header save is under way.
 std::string Phase(const std::string& operation, const std::string& lowerPath, bool deleting) {
     bool isWrite = operation != "rename" && operation != "unlink";
     if (lowerPath == "version.ini" || IsRecordCopy(lowerPath)) return "record";
@@ -210,7 +205,7 @@ std::string CCrashHarness::Summary(const std::vector<CrashCase>& cases) {
     std::ostringstream out;
     out << "crash recovery: " << cases.size() << " points, " << killed << " killed: completed " << totals["completed"]
         << ", reinstall requested " << totals["reinstall"] << ", wrong " << totals["wrong"] << " (completed with "
-        << leftovers << " left-behind archive or record copy)\n";
+        << leftovers << " left-behind copy of Version.ini)\n";
     for (const auto& [phase, outcomes] : byPhase) {
         out << "  " << phase << ":";
         for (const auto& [outcome, n] : outcomes) out << " " << outcome << " " << n;

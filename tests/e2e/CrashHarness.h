@@ -30,7 +30,7 @@ struct CrashCase {
     std::string change;    // "operation path" of that change
     bool killed = false;   // false when the run ended before reaching the point
     std::string outcome;   // completed, reinstall, wrong
-    std::string detail;    // why a case is wrong, or the files left behind
+    std::string detail;    // why a case is wrong, or the copies of Version.ini left behind
 };
 
 class CCrashHarness {

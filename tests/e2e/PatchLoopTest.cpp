@@ -260,6 +260,20 @@ TEST(PatchLoop, DeleteListWithoutAnyMergeStillFinalizes) {
     EXPECT_FALSE(bench.Exists("delete.lst"));
 }
 
+// A launcher killed between recording patch 3 and deleting its archive: the
+// next run deletes the archive, which nothing reads any more; a partial
+// download of the next patch stays for that patch's download to replace.
+TEST(PatchLoop, ArchiveOfTheRecordedPatchLeftByACrashIsDeletedByTheNextRun) {
+    CPatchBench bench;
+    bench.Install(kInstalledPack, 3);
+    bench.PublishList(3);
+    testsupport::WriteFile(bench.Folder() + "/pv0003.patch", "the whole archive of patch 3");
+    testsupport::WriteFile(bench.Folder() + "/pv0004.patch", "part of patch 4");
+    EXPECT_TRUE(bench.Run()) << bench.Status();
+    EXPECT_FALSE(bench.Exists("pv0003.patch"));
+    EXPECT_TRUE(bench.Exists("pv0004.patch"));
+}
+
 // Every patch's deletion list counts, in the order of the patches, however many
 // patches one run applies: the same installation must not end differently for
 // a player who skipped a release.

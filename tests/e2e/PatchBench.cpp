@@ -86,6 +86,10 @@ void CPatchBench::PublishList(uint32_t patchFileVersion, uint32_t updaterVersion
                                "\r\nPatchFileVersion=" + std::to_string(patchFileVersion) + "\r\n");
 }
 
+void CPatchBench::PublishFile(const std::string& path, const std::string& content) {
+    testsupport::WriteFile(m_hostFolder / path, content);
+}
+
 uint64_t CPatchBench::PublishedSize(uint32_t number) const {
     return fs::file_size(m_hostFolder.Path() + "/velmor/patch/" + PatchFileName(number));
 }

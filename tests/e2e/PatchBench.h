@@ -43,6 +43,8 @@ public:
     void PublishPatch(uint32_t number, const PatchContent& content);
     void PublishList(uint32_t patchFileVersion, uint32_t updaterVersion = 9);
     uint64_t PublishedSize(uint32_t number) const;
+    // Any file of the host, e.g. "velmor/new_updater.exe".
+    void PublishFile(const std::string& path, const std::string& content);
 
     // Runs the worker on this thread; the next call starts afresh, as a new launcher.
     bool Run();

@@ -260,6 +260,27 @@ TEST(PatchLoop, DeleteListWithoutAnyMergeStillFinalizes) {
     EXPECT_FALSE(bench.Exists("delete.lst"));
 }
 
+// Closing the window while the newer launcher downloads: the run ends, nothing
+// is started and nothing of the installation changes.
+TEST(PatchLoop, StopDuringTheLauncherDownloadStartsNothing) {
+    CPatchBench bench;
+    bench.Install(kInstalledPack, 2, "UPDATE_END");
+    bench.PublishList(3, 10);
+    bench.PublishPatch(3, PlainPatch());
+    bench.PublishFile("velmor/new_updater.exe", NoiseBytes(64 * 1024, 1));
+    bench.Server().SetFault("/velmor/new_updater.exe", HttpFault::Trickle);
+    testsupport::WriteFile(bench.Folder() + "/Game.exe", "the game");
+    bench.Window().onStatus = [&bench](const std::string& text) {
+        if (text == "更新中") bench.Patcher().RequestStop();
+    };
+    EXPECT_FALSE(bench.Run());
+    ExpectWindowOpen(bench);
+    EXPECT_LT(std::filesystem::file_size(bench.Folder() + "/new_updater.exe"), 64u * 1024);
+    EXPECT_EQ(bench.Record("CurrentVersion"), "2");
+    EXPECT_EQ(bench.Record("StartUpdate"), "UPDATE_END");
+    EXPECT_EQ(bench.Server().RequestCount("/velmor/patch/pv0003.patch"), 0);
+}
+
 // A launcher killed between recording patch 3 and deleting its archive: the
 // next run deletes the archive, which nothing reads any more; a partial
 // download of the next patch stays for that patch's download to replace.

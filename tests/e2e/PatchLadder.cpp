@@ -21,8 +21,15 @@ std::vector<GameVersion> BuildReleases(const std::string& gameRecord) {
         {"config/options.cfg", "quality=low\n"},
     };
 
-    // Smaller and larger replacements, new files, names in Chinese; new loose files.
+    // Smaller and larger replacements, new files, names in Chinese, a file larger
+    // than one copy of the merge (it compresses well, so the archive stays small),
+    // an entry gone (a delete.lst before the last patch); new loose files.
     GameVersion second = first;
+    std::string block = NoiseBytes(1000, 13);
+    std::string large;
+    while (large.size() < 600000) large += block;
+    second.packed["textures/sky.dds"] = large;
+    second.packed.erase("maps/deep/x/y/z.bin");
     second.packed["maps/a.bin"] = NoiseBytes(800, 5);
     second.packed["textures/t1.dds"] = NoiseBytes(25000, 6);
     second.packed["maps/c.bin"] = NoiseBytes(3000, 7);

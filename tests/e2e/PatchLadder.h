@@ -1,8 +1,9 @@
 #pragma once
 // Four releases of a small game and the three patches between them, built with
-// the publisher's tools: patch 2 brings loose files and an update pack, patch 3
-// loose files only, patch 4 an update pack and a delete.lst. The installation
-// starts at release 1; the host's document root publishes patch 4 as the newest.
+// the publisher's tools: patch 2 brings loose files, an update pack and a
+// delete.lst, patch 3 loose files only, patch 4 an update pack and a delete.lst.
+// The installation starts at release 1; the host's document root publishes
+// patch 4 as the newest.
 #include <string>
 #include <vector>
 

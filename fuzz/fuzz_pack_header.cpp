@@ -7,22 +7,11 @@
 #include <string_view>
 
 #include "pack/PackUpdater.h"
+#include "pack/QuietPackHost.h"
 #include "pack/PackVerify.h"
 
-namespace {
-
-class CQuietHost : public IPackHost {
-public:
-    void ShowStatusError(const std::string&) override {}
-    void SetFileProgressRange(uint64_t, uint64_t) override {}
-    void SetFileProgressPos(uint64_t) override {}
-    bool WriteStartUpdate(const std::string&) override { return true; }
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    CQuietHost host;
+    CQuietPackHost host;
     std::string first;
     {
         CPackUpdater pack(host);

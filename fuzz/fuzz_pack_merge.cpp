@@ -11,18 +11,12 @@
 #include <string>
 
 #include "pack/PackUpdater.h"
+#include "pack/QuietPackHost.h"
 #include "pack/PackVerify.h"
 #include "platform/FileSystem.h"
 
 namespace {
 
-class CQuietHost : public IPackHost {
-public:
-    void ShowStatusError(const std::string&) override {}
-    void SetFileProgressRange(uint64_t, uint64_t) override {}
-    void SetFileProgressPos(uint64_t) override {}
-    bool WriteStartUpdate(const std::string&) override { return true; }
-};
 
 std::string U32(uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
 std::string Name(const std::string& n) { return U32(uint32_t(n.size() + 1)) + n + '\0'; }
@@ -64,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Put(folder + "/data.vaf", kGameData);
     Put(folder + "/update.vah", std::string(bytes, headerLength));
     Put(folder + "/update.vaf", std::string(bytes + headerLength, size - 2 - headerLength));
-    CQuietHost host;
+    CQuietPackHost host;
     bool merged = false;
     {
         CPackUpdater pack(host, folder);

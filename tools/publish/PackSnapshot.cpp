@@ -1,17 +1,11 @@
 #include "tools/publish/PackSnapshot.h"
 
+#include "pack/QuietPackHost.h"
+
 #include "platform/FileSystem.h"
 
 namespace {
 
-class CSilentHost : public IPackHost {
-public:
-    void ShowStatusError(const std::string& text) override { m_last = text; }
-    void SetFileProgressRange(uint64_t, uint64_t) override {}
-    void SetFileProgressPos(uint64_t) override {}
-    bool WriteStartUpdate(const std::string&) override { return true; }
-    std::string m_last;
-};
 
 void Collect(const PackFolder& folder, const std::string& prefix, std::vector<PackSnapshotFile>& files) {
     for (const PackFileEntry& entry : folder.Files()) {
@@ -27,7 +21,7 @@ void Collect(const PackFolder& folder, const std::string& prefix, std::vector<Pa
 PackSnapshot ReadPackSnapshot(const std::string& folder, std::string& error) {
     PackSnapshot snapshot;
     if (!platform::RegularFileExists(folder + "/data.vah")) return snapshot;
-    CSilentHost host;
+    CQuietPackHost host;
     CPackUpdater pack(host, folder);
     if (!pack.LoadGameHeader()) {
         error = folder + "/data.vah cannot be read or is damaged";

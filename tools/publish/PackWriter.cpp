@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pack/PackUpdater.h"
+#include "pack/QuietPackHost.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 
@@ -12,13 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CQuietHost : public IPackHost {
-public:
-    void ShowStatusError(const std::string&) override {}
-    void SetFileProgressRange(uint64_t, uint64_t) override {}
-    void SetFileProgressPos(uint64_t) override {}
-    bool WriteStartUpdate(const std::string&) override { return true; }
-};
 
 bool AppendFile(const std::string& source, platform::CFile& data, uint64_t& size) {
     platform::CFile in;
@@ -53,7 +47,7 @@ PackWriteResult WritePackFromFolder(const std::string& sourceFolder, const std::
         result.error = "cannot write " + gameFolder + "/data.vaf";
         return result;
     }
-    CQuietHost host;
+    CQuietPackHost host;
     CPackUpdater pack(host, gameFolder);
     uint64_t offset = 0;
     for (const fs::path& file : files) {

@@ -12,6 +12,8 @@
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
 #include "tools/publish/PackSnapshot.h"
+
+#include "pack/QuietPackHost.h"
 #include "tools/publish/ZipWriter.h"
 
 namespace fs = std::filesystem;
@@ -70,13 +72,6 @@ bool CopyRegion(platform::CFile& from, const PackFileEntry& entry, platform::CFi
     return to.Write("", 1);
 }
 
-class CQuietHost : public IPackHost {
-public:
-    void ShowStatusError(const std::string&) override {}
-    void SetFileProgressRange(uint64_t, uint64_t) override {}
-    void SetFileProgressPos(uint64_t) override {}
-    bool WriteStartUpdate(const std::string&) override { return true; }
-};
 
 struct PackDiff {
     std::vector<const PackSnapshotFile*> changed;
@@ -115,7 +110,7 @@ bool WriteUpdatePack(const PackSnapshot& newPack, const PackDiff& diff, const st
         error = "cannot write the update pack";
         return false;
     }
-    CQuietHost host;
+    CQuietPackHost host;
     CPackUpdater update(host, staging);
     uint64_t offset = 0;
     for (const PackSnapshotFile* file : diff.changed) {

@@ -19,12 +19,16 @@
 #include <QWindow>
 #include <future>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "engine/SharedState.h"
 #include "engine/StringTable.h"
 #include "launcher/AboutDlg.h"
 #include "launcher/BitmapToRegion.h"
 #include "launcher/HoverButton.h"
+#include "launcher/MyHtmlView.h"
+#include "launcher/core/Pinger.h"
 #include "platform/FileSystem.h"
 #include "platform/KeyStore.h"
 #include "platform/Process.h"
@@ -70,9 +74,22 @@ constexpr int kLabelHeight = 13;
 std::mutex g_redrawTargetMutex;
 CKestrunDlg* g_pRedrawTarget = nullptr;
 
+// Probes of this process that have not yet ended.
+std::atomic<int> g_runningProbes{0};
+
+// The news pages' rectangles: left, top, right, bottom.
+constexpr int kLargeNewsPage[] = {8, 64, 656, 254};
+constexpr int kSmallNewsPage[] = {376, 336, 639, 449};
+
 QString FromText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
+
+// What the probe's thread and the window share; the window only ever sets the flag.
+struct SLatencyProbe {
+    CPinger Pinger;
+    std::atomic<bool> Cancelled{false};
+};
 
 QFont LauncherFont() {
     QFont font;
@@ -114,6 +131,7 @@ CKestrunDlg::CKestrunDlg(SWindowServices services, QWidget* parent)
 }
 
 CKestrunDlg::~CKestrunDlg() {
+    StopLatencyProbe();
     {
         std::lock_guard lock(g_redrawTargetMutex);
         if (g_pRedrawTarget == this)
@@ -165,9 +183,13 @@ bool CKestrunDlg::Initialise() {
     connect(shortcut, &QShortcut::activated, this, [this] { m_pSystemMenu->popup(mapToGlobal(QPoint(0, 0))); });
 
     m_settingsKey.Create(platform::CStoreKey::LocalMachine(), kSettingsKeyPath);
+    // The server list is loaded anew below; a probe of an earlier window of this
+    // process may still be writing an echo time into the old one.
+    while (LatencyProbeRunning())
+        QThread::msleep(5);
     if (!m_selection.LoadLauncherConfig())
         return false;
-    // The news pages come with their own view; until then their places stay framed skin.
+    CreateNewsPages();
     m_listFont = LauncherFont();
     LayoutSkin();
     m_selection.UpdateStartButton();
@@ -179,9 +201,51 @@ bool CKestrunDlg::Initialise() {
         std::lock_guard lock(g_redrawTargetMutex);
         g_pRedrawTarget = this;
     }
+    StartLatencyProbe();
     m_bInitialised = true;
     return true;
 }
+
+void CKestrunDlg::CreateNewsPages() {
+    if (!m_services.NewsPages || !CMyHtmlView::WebEngineAvailable())
+        return;
+    CMyHtmlView::PrepareWebEngine();
+    const LauncherConfig& config = TheLauncherConfig();
+    auto create = [this](const int (&area)[4]) {
+        return std::make_unique<CMyHtmlView>(this, area[0], area[1], area[2], area[3]);
+    };
+    m_pLargeNewsPage = create(kLargeNewsPage);
+    m_pLargeNewsPage->Navigate(config.Link(0));
+    m_pSmallNewsPage = create(kSmallNewsPage);
+    m_pSmallNewsPage->Navigate(config.Link(1));
+}
+
+void CKestrunDlg::StartLatencyProbe() {
+    if (!m_services.LatencyProbe)
+        return;
+    auto probe = std::make_shared<SLatencyProbe>();
+    ++g_runningProbes;
+    try {
+        std::thread([probe] {
+            LatencyProbeThread(TheLauncherConfig(), probe->Pinger, [] { RequestServerListRedraw(); },
+                               probe->Cancelled);
+            --g_runningProbes;
+        }).detach();
+    } catch (const std::system_error&) {
+        // Without a thread the list simply shows no echo times.
+        --g_runningProbes;
+        return;
+    }
+    m_pProbe = std::move(probe);
+}
+
+void CKestrunDlg::StopLatencyProbe() {
+    // Not waited for: the probe ends after the server it is measuring and draws no more.
+    if (m_pProbe)
+        m_pProbe->Cancelled = true;
+}
+
+bool CKestrunDlg::LatencyProbeRunning() { return g_runningProbes.load() > 0; }
 
 void CKestrunDlg::LayoutSkin() {
     // Without a skin bitmap the window keeps its black face and stays rectangular.
@@ -244,6 +308,7 @@ void CKestrunDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     m_bClosing = true;
+    StopLatencyProbe();
     StopUpdateWorker();
     OnDestroy();
     event->accept();
@@ -254,6 +319,8 @@ void CKestrunDlg::OnDestroy() {
     if (m_bDestroyed || !m_bInitialised)
         return;
     m_bDestroyed = true;
+    m_pLargeNewsPage.reset();
+    m_pSmallNewsPage.reset();
     platform::RemoveFile(kTestChannelFile);
     m_selection.SaveChoice();
     m_settingsKey.Close();

@@ -25,6 +25,8 @@
 class QLabel;
 class QMenu;
 class CHoverButton;
+class CMyHtmlView;
+struct SLatencyProbe;
 
 // Where the window reaches outside itself; tests replace them.
 struct SWindowServices {
@@ -35,6 +37,10 @@ struct SWindowServices {
     std::function<void(const std::string&)> RunProgram;
     // Told of every text a control takes, on the window thread, in order.
     std::function<void(int, const std::string&)> TextShown;
+    // The two news pages (where the web engine can draw) and the latency probe;
+    // tests of other behaviour leave them out.
+    bool NewsPages = true;
+    bool LatencyProbe = true;
 };
 
 // The face of the labels and the list: "굴림체" where it exists, else a CJK face.
@@ -93,6 +99,8 @@ public:
     // Any thread (the latency probe, which nobody waits for): the list of the window
     // that is up, if any, is redrawn on its own thread. Safe after the window is gone.
     static void RequestServerListRedraw();
+    // A probe of this process still measures a server (its window may be gone).
+    static bool LatencyProbeRunning();
 
     // The close paths: stop the worker while events keep flowing.
     void StopUpdateWorker();
@@ -106,6 +114,9 @@ public:
     CUpdateSurface& Surface() { return m_surface; }
     CHttpPatcher& Worker() { return m_worker; }
     const CBitmapStore& Bitmaps() const { return m_bitmaps; }
+    // The news pages; null where they were left out.
+    CMyHtmlView* LargeNewsPage() const { return m_pLargeNewsPage.get(); }
+    CMyHtmlView* SmallNewsPage() const { return m_pSmallNewsPage.get(); }
     // The context menu with the about entry (also on Alt+Space).
     QMenu* SystemMenu() const { return m_pSystemMenu; }
     void ShowAboutBox();
@@ -131,6 +142,9 @@ private:
     };
 
     void CreateControls();
+    void CreateNewsPages();
+    void StartLatencyProbe();
+    void StopLatencyProbe();
     void LayoutSkin();
     void OnDestroy();
     void PaintBitmapPart(int bitmapId, int x, int y, int width, int height);
@@ -148,6 +162,10 @@ private:
     QFont m_listFont;
     QFont m_labelFont;
     QMenu* m_pSystemMenu = nullptr;
+    std::unique_ptr<CMyHtmlView> m_pLargeNewsPage;
+    std::unique_ptr<CMyHtmlView> m_pSmallNewsPage;
+    // Shared with the probe's thread, which may outlive the window.
+    std::shared_ptr<SLatencyProbe> m_pProbe;
 
     CMyRegKey m_settingsKey;
     CUpdateSurface m_surface;

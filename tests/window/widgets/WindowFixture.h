@@ -79,8 +79,11 @@ protected:
         SWindowServices services;
         services.SkinFolder = QString::fromStdString(m_folder / "skin");
         services.OpenUrl = [this](const std::string& url) { m_openedUrls.push_back(url); };
-        services.RunProgram = [this](const std::string& line) { m_programs.push_back(line); };
+        if (!m_bRealPrograms)
+            services.RunProgram = [this](const std::string& line) { m_programs.push_back(line); };
         services.TextShown = [this](int id, const std::string& text) { m_texts.emplace_back(id, text); };
+        services.NewsPages = m_bNewsPages;
+        services.LatencyProbe = m_bLatencyProbe;
         m_pWindow = std::make_unique<CKestrunDlg>(services);
         EXPECT_TRUE(m_pWindow->Initialise());
         m_pWindow->show();
@@ -97,6 +100,12 @@ protected:
     }
 
     testsupport::CTempFolder m_folder{true};
+    // The news pages and the echo probe have tests of their own; elsewhere they
+    // would only slow the window down and cover parts of the skin.
+    bool m_bNewsPages = false;
+    bool m_bLatencyProbe = false;
+    // Tools started for real instead of recorded.
+    bool m_bRealPrograms = false;
     std::unique_ptr<CKestrunDlg> m_pWindow;
     std::vector<std::string> m_openedUrls;
     std::vector<std::string> m_programs;

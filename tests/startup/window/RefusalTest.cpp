@@ -1,0 +1,168 @@
+// The launcher refuses to start beside another launcher, beside the game's window
+// and without Direct3D 9: each time one box captioned "Velmor Updater", the text on
+// standard error, an exit code of its own, and never the main window.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "launcher/KestrunApp.h"
+#include "launcher/core/UifFile.h"
+#include "tests/startup/window/LauncherProcess.h"
+#include "tests/support/ScriptedHttpServer.h"
+#include "tests/support/TempFolder.h"
+
+namespace startuptest {
+namespace {
+
+bool IsMainWindow(const SXWindow& window) { return window.Width == 664 && window.Height == 585; }
+bool IsAnyWindow(const SXWindow&) { return true; }
+
+std::string ReadIfAny(const std::string& path) {
+    return testsupport::Exists(path) ? testsupport::ReadFile(path) : std::string();
+}
+
+std::string Launcher() { return testsupport::BuildFolder() + "/launcher/velmor-launcher"; }
+
+// The game's window, opened by a helper program on the same display.
+class CGameWindow {
+public:
+    explicit CGameWindow(const testsupport::CTempFolder& folder)
+        : m_errorFile(folder / "game-window.err"),
+          m_helper(testsupport::BuildFolder() + "/tests/startup/velmor-test-game-window", {}, folder.Path(), {},
+                   m_errorFile) {}
+    bool WaitUntilShown() const {
+        for (int i = 0; i < 200; ++i) {
+            if (ReadIfAny(m_errorFile) == "ready\n")
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        return false;
+    }
+
+private:
+    std::string m_errorFile;
+    CChildProcess m_helper;
+};
+
+class RefusalTest : public ::testing::Test {
+protected:
+    RefusalTest() {
+        UifContent content;
+        content.HasMagic = true;
+        ServerGroup group;
+        group.Name = "一区";
+        for (int s = 1; s <= 4; ++s) {
+            ServerEntry entry;
+            entry.Name = "服务器 " + std::to_string(s);
+            entry.PatchHost = "127.0.0.1:" + std::to_string(testsupport::CScriptedHttpServer::UnusedPort());
+            entry.GameAddress = "127.0.0." + std::to_string(s);
+            group.Servers.push_back(entry);
+        }
+        content.Groups.push_back(group);
+        std::string bytes, error;
+        EXPECT_TRUE(WriteUifFile(content, bytes, error)) << error;
+        std::filesystem::create_directories(m_folder / "game");
+        testsupport::WriteFile(m_folder / "game/updater.uif", bytes);
+        InstallDirectX("wine", true);
+    }
+
+    void InstallDirectX(const std::string& prefix, bool withD3d9) {
+        std::string system = m_folder / (prefix + "/drive_c/windows/system32");
+        std::filesystem::create_directories(system);
+        testsupport::WriteFile(system + "/d3d8.dll", "MZ");
+        testsupport::WriteFile(system + "/d3dx9_43.dll", "MZ");
+        if (withD3d9)
+            testsupport::WriteFile(system + "/d3d9.dll", "MZ");
+    }
+
+    std::map<std::string, std::string> Environment(const std::string& prefix = "wine") const {
+        return {{"WINEPREFIX", m_folder / prefix},
+                {"XDG_RUNTIME_DIR", m_folder.Path()},
+                {"VELMOR_REGISTRY_ROOT", m_folder / "registry"},
+                {"XDG_STATE_HOME", m_folder / "state"},
+                {"XDG_CACHE_HOME", m_folder / "cache"},
+                {"XDG_DATA_HOME", m_folder / "data"},
+                {"XDG_CONFIG_HOME", m_folder / "config"},
+                {"QT_QPA_PLATFORM", "xcb"}};
+    }
+
+    std::unique_ptr<CChildProcess> Start(const std::map<std::string, std::string>& environment,
+                                         const std::string& errorFile) {
+        return std::make_unique<CChildProcess>(Launcher(), std::vector<std::string>{}, m_folder / "game",
+                                               environment, m_folder / errorFile);
+    }
+
+    // The refusal box is the launcher's only window; OK ends the launcher.
+    void ExpectRefusal(const std::map<std::string, std::string>& environment, CKestrunApp::ERefusal refusal,
+                       const std::string& label) {
+        std::unique_ptr<CChildProcess> launcher = Start(environment, "refusal.err");
+        std::optional<SXWindow> box = WaitForWindow(launcher->Pid(), IsAnyWindow, 15000);
+        ASSERT_TRUE(box) << label << ": no box; " << ReadIfAny(m_folder / "refusal.err");
+        EXPECT_EQ(box->Title, "Velmor Updater") << label;
+        EXPECT_FALSE(IsMainWindow(*box)) << label;
+        EXPECT_EQ(VisibleWindowsOf(launcher->Pid()).size(), 1u) << label << ": only the box is shown";
+        EXPECT_FALSE(launcher->WaitForExit(300)) << label << ": the box waits for the player";
+        ASSERT_TRUE(PressKey(*box, "Return")) << label;
+        std::optional<int> code = launcher->WaitForExit(10000);
+        ASSERT_TRUE(code) << label << ": still running after OK";
+        EXPECT_EQ(*code, CKestrunApp::RefusalExitCode(refusal)) << label;
+        EXPECT_EQ(ReadIfAny(m_folder / "refusal.err"), CKestrunApp::RefusalText(refusal) + "\n") << label;
+    }
+
+    testsupport::CTempFolder m_folder;
+};
+
+TEST(RefusalTexts, AreTheStringTablesTextsWithTheirCodes) {
+    EXPECT_EQ(CKestrunApp::RefusalText(CKestrunApp::ERefusal::AlreadyRunning), "正在执行更新中.c01");
+    EXPECT_EQ(CKestrunApp::RefusalText(CKestrunApp::ERefusal::GameRunning), "正在执行游戏中.请结束游戏后重新执行.c02");
+    EXPECT_EQ(CKestrunApp::RefusalText(CKestrunApp::ERefusal::NoDirectX9),
+              "没有安装DirectX9.请安装DirectX9以后再执行.c03");
+}
+
+TEST_F(RefusalTest, WithoutD3d9InTheWinePrefixTheLauncherRefusesWithC03) {
+    InstallDirectX("bare", false);
+    ExpectRefusal(Environment("bare"), CKestrunApp::ERefusal::NoDirectX9, "d3d8 and d3dx9 but no d3d9");
+    // A prefix whose system folder cannot be named in 260 bytes counts as missing.
+    std::string deep = "deep/" + std::string(120, 'p') + "/" + std::string(120, 'q');
+    InstallDirectX(deep, true);
+    ExpectRefusal(Environment(deep), CKestrunApp::ERefusal::NoDirectX9, "system folder too long");
+    // Without WINEPREFIX the prefix is ~/.wine.
+    auto home = Environment();
+    home["WINEPREFIX"] = "";
+    home["HOME"] = m_folder / "home";
+    ExpectRefusal(home, CKestrunApp::ERefusal::NoDirectX9, "no ~/.wine");
+}
+
+TEST_F(RefusalTest, TheGamesWindowIsFoundBeforeDirectXIsAskedFor) {
+    CGameWindow game(m_folder);
+    ASSERT_TRUE(game.WaitUntilShown());
+    InstallDirectX("bare", false);
+    ExpectRefusal(Environment("bare"), CKestrunApp::ERefusal::GameRunning, "game window open, no d3d9");
+}
+
+TEST_F(RefusalTest, ASecondLauncherIsRefusedEvenBesideTheGame) {
+    std::unique_ptr<CChildProcess> first = Start(Environment(), "first.err");
+    std::optional<SXWindow> window = WaitForWindow(first->Pid(), IsMainWindow, 30000);
+    ASSERT_TRUE(window) << "the first launcher shows its window; " << ReadIfAny(m_folder / "first.err");
+    EXPECT_EQ(window->Title, "Velmor Updater");
+    {
+        CGameWindow game(m_folder);
+        ASSERT_TRUE(game.WaitUntilShown());
+        ExpectRefusal(Environment(), CKestrunApp::ERefusal::AlreadyRunning, "launcher and game running");
+    }
+    // The first one goes on and closes normally, its echo probe still at work on
+    // the four servers.
+    EXPECT_FALSE(first->WaitForExit(0));
+    ASSERT_TRUE(PressKey(*window, "Escape"));
+    std::optional<int> code = first->WaitForExit(10000);
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0) << ReadIfAny(m_folder / "first.err");
+    EXPECT_FALSE(first->Signalled());
+}
+
+}  // namespace
+}  // namespace startuptest

@@ -135,7 +135,12 @@ bool CHttpPatcher::RunSequence() {
         m_surface.RateStopwatch().Restart();
         if (!RunPatchLoop()) return false;
     }
-    FinalizePatches();
+    // A final step that failed leaves the game pack marked as damaged: the run has
+    // not finished, so the game is not started as if it had.
+    if (!FinalizePatches()) {
+        m_surface.ShowStatusError(LoadStringText(126) + ": delete list");
+        m_bDone = false;
+    }
     FinishRun(true);
     return m_bDone;
 }

@@ -167,11 +167,13 @@ std::string ParentFolder(std::string_view nativePath) {
 bool WriteFileAtomically(std::string_view path, std::string_view content) {
     std::string native = ToNativePath(path);
     std::string folder = ParentFolder(native);
-    std::string temporary = native + ".tmp-XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) return false;
+    // One fixed name: a copy that a crash left behind is simply overwritten next time.
+    std::string temporary = native + ".partial";
     struct stat old {};
-    fchmod(fd, stat(native.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    mode_t mode = stat(native.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd < 0) return false;
+    fchmod(fd, mode);
     size_t written = 0;
     while (written < content.size()) {
         ssize_t n = write(fd, content.data() + written, content.size() - written);

@@ -27,7 +27,7 @@ bool IsPatchArchive(const std::string& path) {
     return std::regex_match(path, archive);
 }
 
-bool IsRecordCopy(const std::string& path) { return StartsWith(path, "version.ini.tmp"); }
+bool IsRecordCopy(const std::string& path) { return path == "version.ini.partial"; }
 
 // What a crash may leave behind that is no part of the game: a copy of
 // Version.ini that was never renamed into place.

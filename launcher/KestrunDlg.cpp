@@ -207,7 +207,7 @@ bool CKestrunDlg::Initialise() {
 }
 
 void CKestrunDlg::CreateNewsPages() {
-    if (!m_services.NewsPages || !CMyHtmlView::WebEngineAvailable())
+    if (!m_services.NewsPages)
         return;
     CMyHtmlView::PrepareWebEngine();
     const LauncherConfig& config = TheLauncherConfig();

@@ -37,8 +37,8 @@ struct SWindowServices {
     std::function<void(const std::string&)> RunProgram;
     // Told of every text a control takes, on the window thread, in order.
     std::function<void(int, const std::string&)> TextShown;
-    // The two news pages (where the web engine can draw) and the latency probe;
-    // tests of other behaviour leave them out.
+    // The two news pages and the latency probe; tests of other behaviour leave
+    // them out.
     bool NewsPages = true;
     bool LatencyProbe = true;
 };

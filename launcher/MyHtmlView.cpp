@@ -4,10 +4,10 @@
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QUrl>
 #include <QWebEngineSettings>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -20,11 +20,21 @@ constexpr int kNewsPageControlId = 9090;
 constexpr const char* kQuietFlags[] = {"--disable-background-networking", "--disable-component-update",
                                        "--disable-sync", "--no-first-run", "--disable-gpu"};
 
+bool HasFlag(const std::string& flags, const std::string& flag) {
+    std::istringstream words(flags);
+    for (std::string word; words >> word;) {
+        if (word == flag)
+            return true;
+    }
+    return false;
+}
+
+// Added to what the user set, never in place of it.
 void AddChromiumFlags() {
     const char* current = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
     std::string flags = current ? current : "";
     for (const char* flag : kQuietFlags) {
-        if (flags.find(flag) != std::string::npos)
+        if (HasFlag(flags, flag))
             continue;
         if (!flags.empty())
             flags += ' ';
@@ -42,12 +52,6 @@ void CMyHtmlView::PrepareWebEngine() {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
     if (!QCoreApplication::instance())
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-}
-
-bool CMyHtmlView::WebEngineAvailable() {
-    // The offscreen platform has no surface the engine can draw into.
-    return QGuiApplication::platformName() != QLatin1String("offscreen") &&
-           QGuiApplication::platformName() != QLatin1String("minimal");
 }
 
 CMyHtmlView::CMyHtmlView(QWidget* parent, int left, int top, int right, int bottom) : QWebEngineView(parent) {

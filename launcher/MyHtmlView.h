@@ -19,8 +19,6 @@ public:
     // Sets up the web engine's process-wide options; must run before the
     // application object exists. Safe to call more than once.
     static void PrepareWebEngine();
-    // The web engine can draw on the platform the application runs on.
-    static bool WebEngineAvailable();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

@@ -93,9 +93,11 @@ std::optional<int> CChildProcess::WaitForExit(int milliseconds) {
     return std::nullopt;
 }
 
-std::vector<SXWindow> VisibleWindowsOf(pid_t pid) {
+namespace {
+
+std::vector<SXWindow> VisibleWindows(const std::string& searchArguments) {
     std::vector<SXWindow> windows;
-    std::istringstream ids(Capture("xdotool search --onlyvisible --pid " + std::to_string(pid) + " 2>/dev/null"));
+    std::istringstream ids(Capture("xdotool search --onlyvisible " + searchArguments + " 2>/dev/null"));
     for (std::string id; ids >> id;) {
         SXWindow window;
         window.Id = id;
@@ -115,10 +117,18 @@ std::vector<SXWindow> VisibleWindowsOf(pid_t pid) {
     return windows;
 }
 
+}  // namespace
+
+std::vector<SXWindow> VisibleWindowsOf(pid_t pid) { return VisibleWindows("--pid " + std::to_string(pid)); }
+
+std::vector<SXWindow> VisibleWindowsNamed(const std::string& title) {
+    return VisibleWindows("--name '^" + title + "$'");
+}
+
 std::optional<SXWindow> WaitForWindow(pid_t pid, bool (*accept)(const SXWindow&), int milliseconds) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (std::chrono::steady_clock::now() < deadline) {
-        for (const SXWindow& window : VisibleWindowsOf(pid)) {
+        for (const SXWindow& window : pid > 0 ? VisibleWindowsOf(pid) : VisibleWindowsNamed("Velmor Updater")) {
             if (accept(window))
                 return window;
         }

@@ -41,9 +41,11 @@ private:
     bool m_bSignalled = false;
 };
 
-// The mapped top-level windows of a process.
+// The mapped top-level windows of a process, or with exactly this title.
 std::vector<SXWindow> VisibleWindowsOf(pid_t pid);
-// Waits until the process shows a window for which `accept` holds.
+std::vector<SXWindow> VisibleWindowsNamed(const std::string& title);
+// Waits until the process (with 0: any program) shows a window titled "Velmor
+// Updater" for which `accept` holds.
 std::optional<SXWindow> WaitForWindow(pid_t pid, bool (*accept)(const SXWindow&), int milliseconds);
 // Gives the window the keyboard focus and presses the key, as the player would.
 bool PressKey(const SXWindow& window, const std::string& key);

@@ -10,22 +10,14 @@
 #include <thread>
 
 #include "launcher/KestrunApp.h"
-#include "launcher/core/UifFile.h"
-#include "tests/startup/window/LauncherProcess.h"
-#include "tests/support/ScriptedHttpServer.h"
+#include "tests/startup/window/LauncherFolderTest.h"
 #include "tests/support/TempFolder.h"
 
 namespace startuptest {
 namespace {
 
-bool IsMainWindow(const SXWindow& window) { return window.Width == 664 && window.Height == 585; }
 bool IsAnyWindow(const SXWindow&) { return true; }
 
-std::string ReadIfAny(const std::string& path) {
-    return testsupport::Exists(path) ? testsupport::ReadFile(path) : std::string();
-}
-
-std::string Launcher() { return testsupport::BuildFolder() + "/launcher/velmor-launcher"; }
 
 // The game's window, opened by a helper program on the same display.
 class CGameWindow {
@@ -48,54 +40,8 @@ private:
     CChildProcess m_helper;
 };
 
-class RefusalTest : public ::testing::Test {
+class RefusalTest : public CLauncherFolderTest {
 protected:
-    RefusalTest() {
-        UifContent content;
-        content.HasMagic = true;
-        ServerGroup group;
-        group.Name = "一区";
-        for (int s = 1; s <= 4; ++s) {
-            ServerEntry entry;
-            entry.Name = "服务器 " + std::to_string(s);
-            entry.PatchHost = "127.0.0.1:" + std::to_string(testsupport::CScriptedHttpServer::UnusedPort());
-            entry.GameAddress = "127.0.0." + std::to_string(s);
-            group.Servers.push_back(entry);
-        }
-        content.Groups.push_back(group);
-        std::string bytes, error;
-        EXPECT_TRUE(WriteUifFile(content, bytes, error)) << error;
-        std::filesystem::create_directories(m_folder / "game");
-        testsupport::WriteFile(m_folder / "game/updater.uif", bytes);
-        InstallDirectX("wine", true);
-    }
-
-    void InstallDirectX(const std::string& prefix, bool withD3d9) {
-        std::string system = m_folder / (prefix + "/drive_c/windows/system32");
-        std::filesystem::create_directories(system);
-        testsupport::WriteFile(system + "/d3d8.dll", "MZ");
-        testsupport::WriteFile(system + "/d3dx9_43.dll", "MZ");
-        if (withD3d9)
-            testsupport::WriteFile(system + "/d3d9.dll", "MZ");
-    }
-
-    std::map<std::string, std::string> Environment(const std::string& prefix = "wine") const {
-        return {{"WINEPREFIX", m_folder / prefix},
-                {"XDG_RUNTIME_DIR", m_folder.Path()},
-                {"VELMOR_REGISTRY_ROOT", m_folder / "registry"},
-                {"XDG_STATE_HOME", m_folder / "state"},
-                {"XDG_CACHE_HOME", m_folder / "cache"},
-                {"XDG_DATA_HOME", m_folder / "data"},
-                {"XDG_CONFIG_HOME", m_folder / "config"},
-                {"QT_QPA_PLATFORM", "xcb"}};
-    }
-
-    std::unique_ptr<CChildProcess> Start(const std::map<std::string, std::string>& environment,
-                                         const std::string& errorFile) {
-        return std::make_unique<CChildProcess>(Launcher(), std::vector<std::string>{}, m_folder / "game",
-                                               environment, m_folder / errorFile);
-    }
-
     // The refusal box is the launcher's only window; OK ends the launcher.
     void ExpectRefusal(const std::map<std::string, std::string>& environment, CKestrunApp::ERefusal refusal,
                        const std::string& label) {
@@ -112,8 +58,6 @@ protected:
         EXPECT_EQ(*code, CKestrunApp::RefusalExitCode(refusal)) << label;
         EXPECT_EQ(ReadIfAny(m_folder / "refusal.err"), CKestrunApp::RefusalText(refusal) + "\n") << label;
     }
-
-    testsupport::CTempFolder m_folder;
 };
 
 TEST(RefusalTexts, AreTheStringTablesTextsWithTheirCodes) {

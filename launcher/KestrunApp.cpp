@@ -79,9 +79,8 @@ void CKestrunApp::ShowRefusal(const std::string& text) {
 
 int CKestrunApp::InitInstance(int argc, char** argv) {
     ERefusal refusal = CheckStartup();
-    // Windows sockets needed preparing here; the echo probe's sockets need nothing
-    // before they are opened. The web engine's options must be set before the
-    // application object exists.
+    // The echo probe's sockets need no preparing before they are opened. The web
+    // engine's options must be set before the application object exists.
     if (refusal == ERefusal::None)
         CMyHtmlView::PrepareWebEngine();
 

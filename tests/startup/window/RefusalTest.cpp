@@ -22,10 +22,10 @@ bool IsAnyWindow(const SXWindow&) { return true; }
 // The game's window, opened by a helper program on the same display.
 class CGameWindow {
 public:
-    explicit CGameWindow(const testsupport::CTempFolder& folder)
-        : m_errorFile(folder / "game-window.err"),
-          m_helper(testsupport::BuildFolder() + "/tests/startup/velmor-test-game-window", {}, folder.Path(), {},
-                   m_errorFile) {}
+    explicit CGameWindow(const testsupport::CTempFolder& folder, std::vector<std::string> titleClassInstance = {})
+        : m_errorFile(folder / ("game-window-" + std::to_string(++s_count) + ".err")),
+          m_helper(testsupport::BuildFolder() + "/tests/startup/velmor-test-game-window", titleClassInstance,
+                   folder.Path(), {}, m_errorFile) {}
     bool WaitUntilShown() const {
         for (int i = 0; i < 200; ++i) {
             if (ReadIfAny(m_errorFile) == "ready\n")
@@ -36,6 +36,7 @@ public:
     }
 
 private:
+    static inline int s_count = 0;
     std::string m_errorFile;
     CChildProcess m_helper;
 };
@@ -82,10 +83,26 @@ TEST_F(RefusalTest, WithoutD3d9InTheWinePrefixTheLauncherRefusesWithC03) {
 }
 
 TEST_F(RefusalTest, TheGamesWindowIsFoundBeforeDirectXIsAskedFor) {
-    CGameWindow game(m_folder);
-    ASSERT_TRUE(game.WaitUntilShown());
     InstallDirectX("bare", false);
-    ExpectRefusal(Environment("bare"), CKestrunApp::ERefusal::GameRunning, "game window open, no d3d9");
+    {
+        CGameWindow game(m_folder);
+        ASSERT_TRUE(game.WaitUntilShown());
+        ExpectRefusal(Environment("bare"), CKestrunApp::ERefusal::GameRunning, "class GAME, no d3d9");
+    }
+    // Wine names a Windows program's windows after its executable.
+    CGameWindow wineGame(m_folder, {"Velmor", "Wine", "game.exe"});
+    ASSERT_TRUE(wineGame.WaitUntilShown());
+    ExpectRefusal(Environment(), CKestrunApp::ERefusal::GameRunning, "instance game.exe under Wine");
+}
+
+TEST_F(RefusalTest, AnotherProgramsWindowTitledVelmorIsNotTheGame) {
+    CGameWindow other(m_folder, {"Velmor", "Browser", "browser"});
+    ASSERT_TRUE(other.WaitUntilShown());
+    std::unique_ptr<CChildProcess> launcher = Start(Environment(), "launcher.err");
+    std::optional<SXWindow> window = WaitForWindow(launcher->Pid(), IsMainWindow, 30000);
+    ASSERT_TRUE(window) << ReadIfAny(m_folder / "launcher.err");
+    ASSERT_TRUE(PressKey(*window, "Escape"));
+    EXPECT_EQ(launcher->WaitForExit(10000), std::optional<int>(0));
 }
 
 TEST_F(RefusalTest, ASecondLauncherIsRefusedEvenBesideTheGame) {

@@ -39,7 +39,6 @@ std::vector<std::string> TraceVelmor(const CTempFolder& folder, const std::strin
         if (end == std::string::npos || begin == 0 || begin > end) continue;
         std::string path = line.substr(begin, end - begin);
         std::string file = path == folder.Path() ? "<folder>" : path.substr(path.rfind('/') + 1);
-        if (file.find(".tmp") != std::string::npos) file = file.substr(0, file.find(".tmp")) + ".tmp";
         events.push_back(name + " " + file);
     }
     return events;
@@ -77,7 +76,7 @@ TEST(PackDurability, MergeFlushesEachStepBeforeTheNextOneReliesOnIt) {
 
     size_t copied = Nth(events, "fsync data.vaf");
     size_t started = Nth(events, "rename Version.ini");
-    size_t headerFlushed = Nth(events, "fsync data.vah.tmp");
+    size_t headerFlushed = Nth(events, "fsync data.vah.partial");
     size_t header = Nth(events, "rename data.vah");
     size_t headerEntry = Nth(events, "fsync <folder>", 1, header);
     size_t ended = Nth(events, "rename Version.ini", 2);

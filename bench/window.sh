@@ -24,6 +24,8 @@ cleanup() {
 trap cleanup EXIT
 
 mkdir -p "$work/root/velmor/patch" "$work/nginx" "$work/registry" "$work/wine/drive_c/windows/system32"
+# The launcher starts only beside Direct3D 9 in the game's Wine prefix.
+touch "$work/wine/drive_c/windows/system32/d3d9.dll"
 printf '[Version]\r\nCheckVersion=2\r\nPatchFileVersion=2\r\nUpdaterVersion=1\r\n' > "$work/root/velmor/UpdateVersion.ini"
 head -c "$size" /dev/urandom > "$work/root/velmor/patch/pv0002.patch"
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -103,7 +105,8 @@ for round in $(seq "$rounds"); do
     sleep 0.1
   done
   [[ -n $window ]] || { echo "window: the launcher window did not appear on $DISPLAY:"; cat "$work/launcher.log"; exit 1; }
-  sleep 0.5
+  # The news pages' web engine starts with the window; let it settle before the click.
+  sleep 2
   start=$(date +%s.%N)
   xdotool mousemove --window "$window" 573 493 click 1
   seconds=$(wait_for_patch "$start") || { echo "window: the window's run did not complete the patch"; exit 1; }

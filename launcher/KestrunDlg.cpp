@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
@@ -564,7 +565,12 @@ void CKestrunDlg::DrawBitmapPart(int bitmapId, int x, int y, int width, int heig
     }
     if (!m_bFlushPosted) {
         m_bFlushPosted = true;
-        QMetaObject::invokeMethod(this, &CKestrunDlg::FlushPendingDraws, Qt::QueuedConnection);
+        // Repainting the window (news pages included) costs far more than moving a bar
+        // by a pixel: bar draws are gathered for a frame's time, so that the window
+        // thread stays free to take the worker's texts at once.
+        QMetaObject::invokeMethod(
+            this, [this] { QTimer::singleShot(kBarFrameMilliseconds, this, &CKestrunDlg::FlushPendingDraws); },
+            Qt::QueuedConnection);
     }
 }
 

@@ -55,6 +55,8 @@ public:
     static constexpr int kSkinBitmap = 191;
     static constexpr int kIconBitmap = 164;
     static constexpr QRgb kLabelColour = 0xFFD7D7CD;  // RGB(215, 215, 205)
+    // Bar draws from the worker reach the screen at most once in this time.
+    static constexpr int kBarFrameMilliseconds = 16;
 
     explicit CKestrunDlg(SWindowServices services = {}, QWidget* parent = nullptr);
     ~CKestrunDlg() override;

@@ -3,6 +3,7 @@
 # `velmor fetch` (2048-byte reads, each written at once) and by `curl -o`,
 # alternating, in one run. Prints the throughput ratio ours/curl (goal >= 0.8).
 set -euo pipefail
+source "$(dirname "$0")/lib/nginx.bash"
 build=$(cd "${1:-build}" && pwd)
 velmor="$build/tools/velmor"
 rounds=${DOWNLOAD_ROUNDS:-4}
@@ -16,35 +17,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir -p "$work/root/velmor" "$work/nginx"
+mkdir -p "$work/root/velmor"
 head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$work/root/velmor/big.bin"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-user=""
-[[ $(id -u) -eq 0 ]] && user="user root;"
-cat > "$work/nginx/nginx.conf" <<CONF
-$user
-daemon off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  server { listen 127.0.0.1:$port; root $work/root; }
-}
-CONF
-/usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-nginx_pid=$!
-for _ in $(seq 100); do
-  curl -s -o /dev/null "http://127.0.0.1:$port/" && break
-  sleep 0.05
-done
+start_bench_nginx "$work"
 
 url="http://127.0.0.1:$port/velmor/big.bin"
 now() { date +%s.%N; }

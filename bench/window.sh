@@ -6,6 +6,7 @@
 # ratio window/headless (goal >= 0.9). Where `velmor update` is missing, the headless
 # side is `velmor fetch` of the same file, and the line says so.
 set -euo pipefail
+source "$(dirname "$0")/lib/nginx.bash"
 build=$(cd "${1:-build}" && pwd)
 launcher="$build/launcher/velmor-launcher"
 velmor="$build/tools/velmor"
@@ -28,31 +29,9 @@ mkdir -p "$work/root/velmor/patch" "$work/nginx" "$work/registry" "$work/wine/dr
 touch "$work/wine/drive_c/windows/system32/d3d9.dll"
 printf '[Version]\r\nCheckVersion=2\r\nPatchFileVersion=2\r\nUpdaterVersion=1\r\n' > "$work/root/velmor/UpdateVersion.ini"
 head -c "$size" /dev/urandom > "$work/root/velmor/patch/pv0002.patch"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+start_bench_nginx "$work"
+pids+=("$nginx_pid")
 host=127.0.0.1:$port
-user=""
-[[ $(id -u) -eq 0 ]] && user="user root;"
-cat > "$work/nginx/nginx.conf" <<CONF
-$user
-daemon off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
-  access_log off;
-  sendfile on;
-  default_type application/octet-stream;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  server { listen $host; root $work/root; }
-}
-CONF
-/usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" & pids+=($!)
-for _ in $(seq 100); do curl -s -o /dev/null "http://$host/" && break; sleep 0.05; done
 
 printf 'magic: yes\ngroup: Bench\n  server: Loopback\n    patch-host: %s\n    game-address: 127.0.0.1\n' "$host" \
   > "$work/servers.txt"

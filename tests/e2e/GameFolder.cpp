@@ -49,19 +49,6 @@ std::string PackKey(std::string path) {
 
 std::string Velmor() { return testsupport::BuildFolder() + "/tools/velmor"; }
 
-CommandResult RunCommand(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-    int status = pclose(pipe);
-    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.status = 128 + WTERMSIG(status);
-    return result;
-}
-
 std::string NoiseBytes(size_t count, uint32_t seed) {
     std::mt19937 generator(seed);
     std::string bytes(count, '\0');

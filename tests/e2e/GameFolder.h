@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/TempFolder.h"
+
 namespace e2e {
 
 // Relative path ('/' between components) to the file's bytes.
@@ -27,11 +29,8 @@ struct GameContent {
 
 std::string Velmor();
 
-struct CommandResult {
-    int status = -1;  // exit status, or 128 + the signal that ended it
-    std::string output;  // standard output and error, merged
-};
-CommandResult RunCommand(const std::string& command);
+using testsupport::CommandResult;
+using testsupport::RunCommand;
 
 // `count` bytes that compress about as badly as game data (seeded, repeatable).
 std::string NoiseBytes(size_t count, uint32_t seed);

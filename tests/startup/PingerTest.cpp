@@ -9,16 +9,6 @@
 
 namespace {
 
-std::string Capture(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return output;
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    pclose(pipe);
-    return output;
-}
-
 std::string Velmor() { return testsupport::BuildFolder() + "/tools/velmor"; }
 
 }  // namespace
@@ -51,7 +41,7 @@ TEST(Pinger, EchoRequestLayoutAndSharedCounters) {
 }
 
 TEST(Pinger, FreshProcessCountsFromOneAndEchoesOnLoopback) {
-    std::string output = Capture(Velmor() + " ping --count 2 127.0.0.1");
+    std::string output = testsupport::RunCommand(Velmor() + " ping --count 2 127.0.0.1").output;
     EXPECT_NE(output.find("127.0.0.1: "), std::string::npos) << output;
     EXPECT_NE(output.find(" ms (requests 1 to 2)"), std::string::npos) << output;
 }
@@ -92,7 +82,7 @@ TEST(Pinger, NoAnswerWithinASecondStoresZero) {
     std::string in = "ip netns exec " + name + " ";
     testsupport::RunShell(in + "ip link set lo up");
     testsupport::RunShell(in + "sysctl -qw net.ipv4.icmp_echo_ignore_all=1");
-    std::string output = Capture(in + Velmor() + " ping 127.0.0.1");
+    std::string output = testsupport::RunCommand(in + Velmor() + " ping 127.0.0.1").output;
     testsupport::RunShell("ip netns del " + name);
     EXPECT_EQ(output, "127.0.0.1: no answer (requests 1 to 1)\n");
 }

@@ -26,6 +26,13 @@ std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 // Runs a shell command and returns its exit status (-1 when it could not run).
 int RunShell(const std::string& command);
+
+struct CommandResult {
+    int status = -1;     // exit status, or 128 + the signal that ended it
+    std::string output;  // standard output and error, merged
+};
+// Runs a shell command and collects what it prints.
+CommandResult RunCommand(const std::string& command);
 // Folder of the test binaries' sibling programs (the build's tools/ folder).
 std::string BuildFolder();
 

@@ -6,19 +6,6 @@
 
 using testsupport::CTempFolder;
 
-namespace {
-
-std::string Capture(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    char buffer[512];
-    while (pipe && fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    if (pipe) pclose(pipe);
-    return output;
-}
-
-}  // namespace
-
 TEST(Package, DebianPackageInstallsAndRuns) {
     CTempFolder scratch;
     std::string build = testsupport::BuildFolder();
@@ -26,10 +13,10 @@ TEST(Package, DebianPackageInstallsAndRuns) {
                                     scratch / "cpack.log" + " 2>&1"),
               0)
         << testsupport::ReadFile(scratch / "cpack.log");
-    std::string deb = Capture("ls " + scratch / "out" + "/*.deb");
+    std::string deb = testsupport::RunCommand("ls " + scratch / "out" + "/*.deb").output;
     ASSERT_FALSE(deb.empty());
     deb.pop_back();
-    std::string depends = Capture("dpkg-deb -f " + deb + " Depends");
+    std::string depends = testsupport::RunCommand("dpkg-deb -f " + deb + " Depends").output;
     EXPECT_NE(depends.find("libcurl4"), std::string::npos) << depends;
     EXPECT_NE(depends.find("zlib1g"), std::string::npos) << depends;
     EXPECT_NE(depends.find("libqt6widgets6"), std::string::npos) << depends;
@@ -38,7 +25,7 @@ TEST(Package, DebianPackageInstallsAndRuns) {
     EXPECT_TRUE(testsupport::Exists(scratch / "root/usr/bin/velmor-launcher"));
     EXPECT_TRUE(testsupport::Exists(scratch / "root/usr/share/applications/velmor-launcher.desktop"));
     EXPECT_TRUE(testsupport::Exists(scratch / "root/usr/share/pixmaps/velmor-launcher.bmp"));
-    std::string help = Capture(scratch / "root/usr/bin/velmor --help");
+    std::string help = testsupport::RunCommand(scratch / "root/usr/bin/velmor --help").output;
     EXPECT_NE(help.find("mkpatch"), std::string::npos) << help;
     EXPECT_NE(help.find("extract"), std::string::npos) << help;
 }

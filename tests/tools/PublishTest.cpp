@@ -12,13 +12,9 @@ namespace {
 std::string Velmor() { return testsupport::BuildFolder() + "/tools/velmor"; }
 
 std::string Capture(const std::string& command, int* status = nullptr) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    char buffer[512];
-    while (pipe && fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    int rc = pipe ? pclose(pipe) : -1;
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return output;
+    testsupport::CommandResult result = testsupport::RunCommand(command);
+    if (status) *status = result.status;
+    return result.output;
 }
 
 int RunQuiet(const std::string& command) { return testsupport::RunShell(command + " >/dev/null 2>&1"); }

@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kUserAgent = "Velmor Updater";
 // Bytes libcurl reads from the socket at once; the caller still takes 2048 at a time.
-constexpr long kSocketReadSize = 128 * 1024;
+constexpr long kSocketReadSize = 512 * 1024;
 constexpr long kMaxRedirects = 10;
 
 void InitialiseCurlOnce() {
@@ -55,12 +55,16 @@ struct CHttpRequest::Impl {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     uint32_t receiveTimeoutMs = CHttpClient::kDefaultTimeoutMs;
 
-    // Body bytes received and not yet read; a socket read's worth at most, since
-    // libcurl is pumped only when everything was taken.
+    // Body bytes received and not yet read: a socket read's worth, or one larger
+    // piece. A fast server would otherwise have many socket reads delivered
+    // within one pump, and the buffer would grow to megabytes.
     std::vector<char> pending;
     size_t pendingOffset = 0;
     int64_t bodyBytesRead = 0;
     bool bProgress = false;
+    // A piece did not fit beside unread bytes; libcurl holds it and stops
+    // reading until it is resumed.
+    bool bPaused = false;
 
     bool bDone = false;
     CURLcode result = CURLE_OK;
@@ -85,9 +89,12 @@ struct CHttpRequest::Impl {
     static size_t OnBody(char* data, size_t size, size_t count, void* self) {
         auto* impl = static_cast<Impl*>(self);
         size_t bytes = size * count;
-        if (impl->pendingOffset == impl->pending.size()) {
+        if (impl->PendingCount() == 0) {
             impl->pending.clear();
             impl->pendingOffset = 0;
+        } else if (impl->pending.size() + bytes > static_cast<size_t>(kSocketReadSize)) {
+            impl->bPaused = true;
+            return CURL_WRITEFUNC_PAUSE;
         }
         impl->pending.insert(impl->pending.end(), data, data + bytes);
         impl->bProgress = true;
@@ -123,6 +130,16 @@ struct CHttpRequest::Impl {
             bool redirect = statusCode >= 300 && statusCode < 400 && bHasLocation;
             if (!interim && !redirect) bHeaderComplete = true;
         }
+    }
+
+    // Hands libcurl's held piece over once the previous one has been read.
+    bool Resume(std::string& error) {
+        bPaused = false;
+        CURLcode code = curl_easy_pause(easy, CURLPAUSE_CONT);
+        if (code == CURLE_OK) return true;
+        error = curl_easy_strerror(code);
+        lastErrorCode = code;
+        return false;
     }
 
     void CollectEnd() {
@@ -279,6 +296,7 @@ int64_t CHttpRequest::ContentLength() const {
 
 int64_t CHttpRequest::Read(void* buffer, size_t capacity, std::string& error) {
     Impl& impl = *m_pImpl;
+    if (impl.PendingCount() == 0 && impl.bPaused && !impl.Resume(error)) return -1;
     if (impl.PendingCount() == 0 && !impl.bDone) {
         if (!impl.PumpUntil([&impl] { return impl.PendingCount() > 0; }, error)) return -1;
     }

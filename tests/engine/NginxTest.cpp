@@ -1,4 +1,8 @@
 // The published list and a file download against a real nginx on loopback.
+#include <malloc.h>
+
+#include <algorithm>
+
 #include "engine/PatchHost.h"
 #include "engine/SharedState.h"
 #include "tests/engine/EngineTest.h"
@@ -39,6 +43,33 @@ TEST_F(NginxTest, PatchIsDownloadedWhole) {
     EXPECT_EQ(step, DownloadComplete) << StatusText();
     EXPECT_EQ(testsupport::ReadFile(m_folder / "pv0031.patch"), content);
     EXPECT_EQ(m_pPatcher->m_totalReceived, static_cast<int64_t>(content.size()));
+}
+
+// Bytes the process holds on its heap, mapped blocks included.
+size_t HeapInUse() {
+    struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+TEST_F(NginxTest, FastDownloadHoldsLittleMemory) {
+    // Loopback delivers many socket reads within one pump of the client; taking
+    // them all at once would hold megabytes while the steps write 2048 bytes each.
+    std::string content(48 * 1024 * 1024, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 >> 2);
+    Publish("/velmor/patch/pv0031.patch", content);
+    m_pPatcher->m_currentVersion = 30;
+    m_pPatcher->m_targetVersion = 31;
+    size_t before = HeapInUse();
+    size_t peak = before;
+    ASSERT_TRUE(m_pPatcher->BeginNextPatch()) << StatusText();
+    DownloadStepResult step = DownloadContinue;
+    for (int i = 0; step == DownloadContinue; ++i) {
+        step = m_pPatcher->DownloadStep();
+        if (i % 64 == 0) peak = std::max(peak, HeapInUse());
+    }
+    ASSERT_EQ(step, DownloadComplete) << StatusText();
+    EXPECT_LT(peak - before, 4u * 1024 * 1024);
+    EXPECT_TRUE(testsupport::ReadFile(m_folder / "pv0031.patch") == content);
 }
 
 TEST_F(NginxTest, MissingFileIsNginxsErrorPage) {

@@ -80,7 +80,7 @@ for round in $(seq "$rounds"); do
   (cd "$work/game" && exec "$launcher" 2> "$work/launcher.log") & launcher_pid=$!
   window=""
   for _ in $(seq 100); do
-    window=$(xdotool search --name "Velmor Updater" 2> /dev/null | head -1) && [[ -n $window ]] && break
+    window=$(xdotool search --onlyvisible --name "Velmor Updater" 2> /dev/null | head -1) && [[ -n $window ]] && break
     sleep 0.1
   done
   [[ -n $window ]] || { echo "window: the launcher window did not appear on $DISPLAY:"; cat "$work/launcher.log"; exit 1; }

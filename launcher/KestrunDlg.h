@@ -56,7 +56,7 @@ public:
     static constexpr int kIconBitmap = 164;
     static constexpr QRgb kLabelColour = 0xFFD7D7CD;  // RGB(215, 215, 205)
     // Bar draws from the worker reach the screen at most once in this time.
-    static constexpr int kBarFrameMilliseconds = 16;
+    static constexpr int kBarFrameMilliseconds = 100;
 
     explicit CKestrunDlg(SWindowServices services = {}, QWidget* parent = nullptr);
     ~CKestrunDlg() override;

@@ -566,7 +566,7 @@ void CKestrunDlg::DrawBitmapPart(int bitmapId, int x, int y, int width, int heig
     if (!m_bFlushPosted) {
         m_bFlushPosted = true;
         // Repainting the window (news pages included) costs far more than moving a bar
-        // by a pixel: bar draws are gathered for a frame's time, so that the window
+        // by a pixel: bar draws are gathered for kBarFrameMilliseconds, so that the window
         // thread stays free to take the worker's texts at once.
         QMetaObject::invokeMethod(
             this, [this] { QTimer::singleShot(kBarFrameMilliseconds, this, &CKestrunDlg::FlushPendingDraws); },

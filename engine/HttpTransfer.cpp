@@ -54,6 +54,7 @@ bool CHttpPatcher::OpenDownload(const std::string& url, const std::string& local
         m_surface.ShowStatusError(LoadStringText(103) + ": " + localName + " " + LoadStringText(120) + "c32");
         return false;
     }
+    m_localFile.ExpectSize(m_expectedSize);
     m_surface.BeginFileProgress(m_expectedSize, 0);
     return true;
 }
@@ -74,6 +75,7 @@ DownloadStepResult CHttpPatcher::DownloadStep() {
         std::snprintf(text, sizeof text, "%sEx: %s,%d,%d c23-1", LoadStringText(103).c_str(), "",
                       m_pHttpFile ? m_pHttpFile->LastErrorCode() : 0, static_cast<int>(m_currentVersion));
         m_surface.ShowStatusError(text);
+        m_localFile.Settle();
         return DownloadFailed;
     }
     m_receivedSize += count;
@@ -81,6 +83,7 @@ DownloadStepResult CHttpPatcher::DownloadStep() {
         std::snprintf(text, sizeof text, "%sLWx: %s,%d,%d c23", LoadStringText(103).c_str(), "",
                       m_localFile.LastError(), static_cast<int>(m_currentVersion));
         m_surface.ShowStatusError(text);
+        m_localFile.Settle();
         return DownloadFailed;
     }
     m_surface.FileProgressBar().SetPos(static_cast<uint64_t>(m_receivedSize));

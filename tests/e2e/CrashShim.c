@@ -1,6 +1,6 @@
 // Preloaded into `velmor update` by the crash-recovery harness. It counts every
 // change the process makes to a file of the game folder (write, pwrite, writev,
-// rename, unlink) and, when asked, kills its own process with SIGKILL just before
+// fallocate, ftruncate, a writable shared mapping, rename, unlink) and, when asked, kills its own process with SIGKILL just before
 // the k-th one, so that the disk holds exactly what the first k-1 changes made.
 //
 //   VELMOR_CRASH_FOLDER  absolute path of the game folder (no trailing slash)
@@ -16,6 +16,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/types.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -23,6 +24,9 @@
 typedef ssize_t (*write_fn)(int, const void*, size_t);
 typedef ssize_t (*pwrite_fn)(int, const void*, size_t, off_t);
 typedef ssize_t (*writev_fn)(int, const struct iovec*, int);
+typedef int (*fallocate_fn)(int, int, off_t, off_t);
+typedef int (*ftruncate_fn)(int, off_t);
+typedef void* (*mmap_fn)(void*, size_t, int, int, int, off_t);
 typedef int (*rename_fn)(const char*, const char*);
 typedef int (*renameat_fn)(int, const char*, int, const char*);
 typedef int (*unlink_fn)(const char*);
@@ -32,6 +36,9 @@ static write_fn real_write;
 static pwrite_fn real_pwrite;
 static pwrite_fn real_pwrite64;
 static writev_fn real_writev;
+static fallocate_fn real_fallocate;
+static ftruncate_fn real_ftruncate;
+static mmap_fn real_mmap;
 static rename_fn real_rename;
 static renameat_fn real_renameat;
 static unlink_fn real_unlink;
@@ -50,6 +57,9 @@ static void resolve_symbols(void) {
     real_pwrite = (pwrite_fn)dlsym(RTLD_NEXT, "pwrite");
     real_pwrite64 = (pwrite_fn)dlsym(RTLD_NEXT, "pwrite64");
     real_writev = (writev_fn)dlsym(RTLD_NEXT, "writev");
+    real_fallocate = (fallocate_fn)dlsym(RTLD_NEXT, "fallocate");
+    real_ftruncate = (ftruncate_fn)dlsym(RTLD_NEXT, "ftruncate");
+    real_mmap = (mmap_fn)dlsym(RTLD_NEXT, "mmap");
     real_rename = (rename_fn)dlsym(RTLD_NEXT, "rename");
     real_renameat = (renameat_fn)dlsym(RTLD_NEXT, "renameat");
     real_unlink = (unlink_fn)dlsym(RTLD_NEXT, "unlink");
@@ -143,6 +153,24 @@ ssize_t pwrite64(int fd, const void* bytes, size_t count, off_t offset) {
 ssize_t writev(int fd, const struct iovec* vector, int count) {
     count_fd_change(fd, "writev");
     return real_writev(fd, vector, count);
+}
+
+int fallocate(int fd, int mode, off_t offset, off_t length) {
+    count_fd_change(fd, "fallocate");
+    return real_fallocate(fd, mode, offset, length);
+}
+
+int ftruncate(int fd, off_t length) {
+    count_fd_change(fd, "ftruncate");
+    return real_ftruncate(fd, length);
+}
+
+// Downloads store their bytes through such a mapping: each window counts as
+// one change, taken before any byte of it is stored.
+void* mmap(void* address, size_t length, int protection, int flags, int fd, off_t offset) {
+    if (fd >= 0 && (protection & PROT_WRITE) && (flags & MAP_SHARED)) count_fd_change(fd, "mmap");
+    else resolve_symbols();
+    return real_mmap(address, length, protection, flags, fd, offset);
 }
 
 int rename(const char* from, const char* to) {

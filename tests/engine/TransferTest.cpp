@@ -140,6 +140,8 @@ TEST_F(TransferTest, ConnectionEndingBeforeTheAnnouncedSizeIsAReadFailure) {
     EXPECT_NE(boxes[0].find("5000 of 10000"), std::string::npos) << boxes[0];
     EXPECT_EQ(StatusText(), "下载失败Ex: ,18,3 c23-1");
     EXPECT_EQ(m_pPatcher->m_receivedSize, 5000);
+    // The file holds what arrived, not the announced length.
+    EXPECT_EQ(ReadFile(m_folder / "f"), Patterned(10000).substr(0, 5000));
 }
 
 TEST_F(TransferTest, OneByteMoreThanAnnouncedFailsAndMarksTheRecord) {
@@ -153,6 +155,7 @@ TEST_F(TransferTest, OneByteMoreThanAnnouncedFailsAndMarksTheRecord) {
     EXPECT_EQ(StatusText(), "下载失败Ov: ,0,5,5001/5000 c34");
     EXPECT_EQ(platform::GetProfileString(m_folder / "Version.ini", "Version", "StartUpdate"), "FILE_SIZE_ERR");
     EXPECT_TRUE(m_window.MessageBoxTexts().empty());
+    EXPECT_EQ(ReadFile(m_folder / "f"), Patterned(5000) + "X");
 }
 
 TEST_F(TransferTest, LocalWriteFailure) {

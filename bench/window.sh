@@ -53,30 +53,59 @@ fresh_game() {
   printf '[Version]\r\nCheckVersion=2\r\nCurrentVersion=1\r\n' > "$work/game/Version.ini"
   cp "$work/updater.uif" "$work/game/"
 }
-# Seconds from now until the patch is complete in the game folder.
-wait_for_patch() {
-  python3 - "$work/game/pv0002.patch" "$size" "$1" <<'PY'
-import os, sys, time
-path, size, start = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
+# Watches the game folder and prints the time at which the download closed the
+# patch at its full size. The size alone does not tell, since the download takes
+# the announced size on disk at its first write. `$work/watching` appears once
+# the watch is in place, before the run under test starts.
+watch_for_patch() {
+  rm -f "$work/watching"
+  python3 - "$work/game" pv0002.patch "$size" "$work/watching" > "$work/done_at" <<'PY' &
+import ctypes, os, select, struct, sys, time
+folder, name, size, ready = sys.argv[1], sys.argv[2].encode(), int(sys.argv[3]), sys.argv[4]
+IN_CLOSE_WRITE = 0x8
+libc = ctypes.CDLL(None, use_errno=True)
+fd = libc.inotify_init()
+if fd < 0 or libc.inotify_add_watch(fd, folder.encode(), IN_CLOSE_WRITE) < 0:
+    sys.exit(1)
+open(ready, "w").close()
 deadline = time.time() + 300
 while time.time() < deadline:
-    try:
-        if os.path.getsize(path) >= size:
-            print(f"{time.time() - start:.4f}")
+    if not select.select([fd], [], [], 1)[0]:
+        continue
+    events = os.read(fd, 65536)
+    now = time.time()
+    offset = 0
+    while offset < len(events):
+        _, _, _, length = struct.unpack_from("iIII", events, offset)
+        event_name = events[offset + 16:offset + 16 + length].rstrip(b"\0")
+        offset += 16 + length
+        if event_name != name:
+            continue
+        try:
+            complete = os.path.getsize(os.path.join(folder, name.decode())) >= size
+        except OSError:
+            complete = True  # already unpacked and removed by the run
+        if complete:
+            print(f"{now:.4f}")
             sys.exit(0)
-    except OSError:
-        pass
-    time.sleep(0.001)
 sys.exit(1)
 PY
+  watcher_pid=$!
+  for _ in $(seq 200); do [[ -e $work/watching ]] && return 0; sleep 0.01; done
+  return 1
 }
-
+# Sets `seconds` to the time from `start` until the watched patch was complete.
+patch_seconds() {
+  wait "$watcher_pid" || return 1
+  seconds=$(awk -v a="$(cat "$work/done_at")" -v b="$1" 'BEGIN { printf "%.4f", a - b }')
+}
 headless_name="velmor update --no-start"
 "$velmor" update --help > /dev/null 2>&1 || headless_name="velmor fetch (no velmor update in this build)"
 window_total=0
 headless_total=0
 for round in $(seq "$rounds"); do
   fresh_game
+  watch_for_patch || { echo "window: could not watch the game folder"; exit 1; }
   (cd "$work/game" && exec "$launcher" 2> "$work/launcher.log") & launcher_pid=$!
   window=""
   for _ in $(seq 100); do
@@ -88,19 +117,24 @@ for round in $(seq "$rounds"); do
   sleep 2
   start=$(date +%s.%N)
   xdotool mousemove --window "$window" 573 493 click 1
-  seconds=$(wait_for_patch "$start") || { echo "window: the window's run did not complete the patch"; exit 1; }
+  patch_seconds "$start" || { echo "window: the window's run did not complete the patch"; exit 1; }
   window_total=$(awk -v a="$window_total" -v b="$seconds" 'BEGIN { print a + b }')
   kill "$launcher_pid" 2> /dev/null || true
   wait "$launcher_pid" 2> /dev/null || true
 
   fresh_game
+  watch_for_patch || { echo "window: could not watch the game folder"; exit 1; }
+  # The same pause as before the click: memory freed by the previous round is
+  # handed back to the host after a moment and costs more to touch again, so
+  # both sides start with it in the same state.
+  sleep 2
   start=$(date +%s.%N)
   if [[ $headless_name == velmor\ update* ]]; then
     (cd "$work/game" && exec "$velmor" update --host "$host" --no-start > /dev/null 2>&1) & headless_pid=$!
   else
     "$velmor" fetch "http://$host/velmor/patch/pv0002.patch" "$work/game/pv0002.patch" > /dev/null & headless_pid=$!
   fi
-  seconds=$(wait_for_patch "$start") || { echo "window: the headless run did not complete the patch"; exit 1; }
+  patch_seconds "$start" || { echo "window: the headless run did not complete the patch"; exit 1; }
   headless_total=$(awk -v a="$headless_total" -v b="$seconds" 'BEGIN { print a + b }')
   wait "$headless_pid" 2> /dev/null || true
 done

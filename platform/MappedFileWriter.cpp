@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <utility>
 
 namespace platform {
@@ -30,13 +32,27 @@ bool CMappedFileWriter::Open(std::string_view path) {
     m_bMappingUsed = false;
     m_bPositioned = false;
     m_nLastError = 0;
-    if (m_file.Open(path, CFile::Mode::CreateReadWrite)) return true;
+    if (m_file.Open(path, CFile::Mode::Create)) return true;
     m_nLastError = m_file.LastError();
     return false;
 }
 
+bool CMappedFileWriter::OpenView() {
+    // Only a regular file is mapped. The file itself stays opened write-only, as
+    // any download target is: a pipe or device opened for reading too would keep
+    // its own reader alive and never report a vanished one.
+    struct stat info {};
+    if (fstat(m_file.Descriptor(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    // A second descriptor of the same file, not of whatever its name means now.
+    std::string self = "/proc/self/fd/" + std::to_string(m_file.Descriptor());
+    do {
+        m_nViewDescriptor = open(self.c_str(), O_RDWR | O_CLOEXEC);
+    } while (m_nViewDescriptor < 0 && errno == EINTR);
+    return m_nViewDescriptor >= 0;
+}
+
 bool CMappedFileWriter::Reserve(uint64_t size) {
-    if (size > static_cast<uint64_t>(INT64_MAX)) return false;
+    if (size > static_cast<uint64_t>(INT64_MAX) || !OpenView()) return false;
     // Blocks allocated up front: a store into a mapped page can then never
     // meet a full disk, which would end the process instead of failing a write.
     int result;
@@ -99,7 +115,7 @@ bool CMappedFileWriter::MapWindowAt(uint64_t position) {
     UnmapWindow();
     uint64_t start = position - position % kWindowBytes;
     size_t length = static_cast<size_t>(std::min(kWindowBytes, m_mappable - start));
-    void* window = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, m_file.Descriptor(),
+    void* window = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, m_nViewDescriptor,
                         static_cast<off_t>(start));
     if (window == MAP_FAILED) return false;
     m_pWindow = static_cast<unsigned char*>(window);
@@ -128,6 +144,8 @@ bool CMappedFileWriter::Settle() {
 bool CMappedFileWriter::Close() {
     if (!m_file.IsOpen()) return true;
     bool ok = Settle();
+    if (m_nViewDescriptor >= 0) close(m_nViewDescriptor);
+    m_nViewDescriptor = -1;
     m_reserved = 0;
     m_mappable = 0;
     if (!m_file.Close() && ok) ok = Fail(m_file.LastError());

@@ -37,6 +37,7 @@ public:
     int LastError() const { return m_nLastError; }
 
 private:
+    bool OpenView();
     bool Reserve(uint64_t size);
     bool MapWindowAt(uint64_t position);
     void UnmapWindow();
@@ -45,6 +46,7 @@ private:
     bool Fail(int error);
 
     CFile m_file;
+    int m_nViewDescriptor = -1;  // read-write, for the mapping only
     uint64_t m_written = 0;
     uint64_t m_expected = 0;
     uint64_t m_reserved = 0;  // allocated on disk; cut back to what was written on close

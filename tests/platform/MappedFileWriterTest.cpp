@@ -2,6 +2,11 @@
 // length whatever the transfer did, and visible to readers as soon as written.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
 #include <filesystem>
 #include <string>
 
@@ -95,10 +100,25 @@ TEST(MappedFileWriter, ReopeningTruncatesTheEarlierFile) {
     EXPECT_EQ(testsupport::ReadFile(folder / "f.bin"), "xy");
 }
 
-TEST(MappedFileWriter, DeviceThatCannotBeReservedReportsTheWriteError) {
-    CMappedFileWriter writer;
-    ASSERT_TRUE(writer.Open("/dev/full"));
-    writer.ExpectSize(5000);
-    EXPECT_FALSE(writer.Write("x", 1));
-    EXPECT_EQ(writer.LastError(), ENOSPC);
+TEST(MappedFileWriter, TargetsThatAreNoRegularFilesReportTheirWriteErrors) {
+    CMappedFileWriter full;
+    ASSERT_TRUE(full.Open("/dev/full"));
+    full.ExpectSize(5000);
+    EXPECT_FALSE(full.Write("x", 1));
+    EXPECT_EQ(full.LastError(), ENOSPC);
+
+    // A pipe whose reader is gone: the writer must not become a reader of its
+    // own, which would leave it waiting forever once the pipe is full.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    sighandler_t previous = signal(SIGPIPE, SIG_IGN);
+    CMappedFileWriter piped;
+    ASSERT_TRUE(piped.Open("/proc/self/fd/" + std::to_string(ends[1])));
+    piped.ExpectSize(5000);
+    EXPECT_FALSE(piped.Write("x", 1));
+    EXPECT_EQ(piped.LastError(), EPIPE);
+    piped.Close();
+    signal(SIGPIPE, previous);
+    close(ends[1]);
 }

@@ -29,8 +29,7 @@ bool CMappedFileWriter::Open(std::string_view path) {
     m_expected = 0;
     m_reserved = 0;
     m_mappable = 0;
-    m_bMappingUsed = false;
-    m_bPositioned = false;
+    m_bSeekBeforePlainWrite = false;
     m_nLastError = 0;
     if (m_file.Open(path, CFile::Mode::Create)) return true;
     m_nLastError = m_file.LastError();
@@ -102,9 +101,9 @@ void CMappedFileWriter::WriteMapped(const unsigned char*& bytes, size_t& count) 
 bool CMappedFileWriter::WritePlain(const void* bytes, size_t count) {
     // The descriptor's own position stays at 0 while the mapping is used;
     // plain descriptors (pipes, devices) never had a mapping and need no seek.
-    if (m_bMappingUsed && !m_bPositioned) {
+    if (m_bSeekBeforePlainWrite) {
         if (lseek(m_file.Descriptor(), static_cast<off_t>(m_written), SEEK_SET) < 0) return Fail(errno);
-        m_bPositioned = true;
+        m_bSeekBeforePlainWrite = false;
     }
     if (!m_file.Write(bytes, count)) return Fail(m_file.LastError());
     m_written += count;
@@ -119,7 +118,7 @@ bool CMappedFileWriter::MapWindowAt(uint64_t position) {
                         static_cast<off_t>(start));
     if (window == MAP_FAILED) return false;
     m_pWindow = static_cast<unsigned char*>(window);
-    m_bMappingUsed = true;
+    m_bSeekBeforePlainWrite = true;
     m_windowStart = start;
     m_windowLength = length;
     return true;

@@ -54,8 +54,7 @@ private:
     unsigned char* m_pWindow = nullptr;
     uint64_t m_windowStart = 0;
     size_t m_windowLength = 0;
-    bool m_bMappingUsed = false;
-    bool m_bPositioned = false;
+    bool m_bSeekBeforePlainWrite = false;  // the mapping moved past the descriptor's position
     int m_nLastError = 0;
 };
 

@@ -1,7 +1,8 @@
 // Preloaded into `velmor update` by the crash-recovery harness. It counts every
 // change the process makes to a file of the game folder (write, pwrite, writev,
-// fallocate, ftruncate, a writable shared mapping, rename, unlink) and, when asked, kills its own process with SIGKILL just before
-// the k-th one, so that the disk holds exactly what the first k-1 changes made.
+// fallocate, ftruncate, a writable shared mapping, rename, unlink) and, when
+// asked, kills its own process with SIGKILL just before the k-th one, so that
+// the disk holds exactly what the first k-1 changes made.
 //
 //   VELMOR_CRASH_FOLDER  absolute path of the game folder (no trailing slash)
 //   VELMOR_CRASH_AT      k, the change to die at; absent or 0: never

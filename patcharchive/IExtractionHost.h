@@ -34,6 +34,9 @@ struct ExtractionProgress {
     uint32_t counter = 0;
     // Why the entry that failed failed, for the caller's report.
     std::string failure;
+    // The entry being extracted, empty between entries: an error that the reader
+    // raises is reported with its name.
+    std::string entry;
     // The destination, with what is known of its folders.
     std::optional<platform::CTargetFolder> target;
 };

@@ -27,6 +27,7 @@ int Extract(std::string_view archivePath, std::string_view destination, Extracti
     progress.Reset();
     for (int index = 0; index < archive.GetEntryCount(); ++index) {
         if (!archive.ExtractEntry(index, destination, progress)) return kExtractFailed;
+        progress.entry.clear();
         if (progress.host.IsStopRequested()) {
             archive.Close();
             return kExtractStopped;
@@ -42,6 +43,10 @@ int Extract(std::string_view archivePath, std::string_view destination, Extracti
     return kExtractDone;
 }
 
+std::string NamingTheEntry(const ExtractionProgress& progress, const std::string& reason) {
+    return progress.entry.empty() ? reason : "entry '" + progress.entry + "': " + reason;
+}
+
 }  // namespace
 
 int ExtractPatchArchive(std::string_view archivePath, std::string_view destination, IExtractionHost& host,
@@ -53,9 +58,9 @@ int ExtractPatchArchive(std::string_view archivePath, std::string_view destinati
         if (result != kExtractFailed) return result;
         reason = progress.failure;
     } catch (const CZipException& error) {
-        reason = error.what();
+        reason = NamingTheEntry(progress, error.what());
     } catch (const CFileError& error) {
-        reason = error.what();
+        reason = NamingTheEntry(progress, error.what());
     } catch (const std::bad_alloc&) {
         reason = "out of memory";
     }

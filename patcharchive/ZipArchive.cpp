@@ -6,6 +6,7 @@
 
 #include "patcharchive/ZipBytes.h"
 #include "patcharchive/ZipException.h"
+#include "patcharchive/ZipExtraField.h"
 #include "platform/FileSystem.h"
 #include "platform/TargetFolder.h"
 
@@ -73,20 +74,27 @@ bool CZipArchive::GetEntryInfo(CZipFileHeader& header, int index) const {
 void CZipArchive::CheckLocalHeader(const CZipFileHeader& header) {
     unsigned char local[CZipFileHeader::kLocalSize];
     m_storage.ReadExact(local, sizeof local);
-    uint16_t flag = ZipU16(local + 6);
-    uint16_t method = ZipU16(local + 8);
-    bool same = ZipSignature(local, 3, 4) && flag == header.m_uFlag && method == header.m_uMethod &&
-                (method == kMethodStored || method == kMethodDeflated) &&
-                ZipU16(local + 26) == header.m_uFileNameSize;
-    if (same && !header.HasDataDescriptor()) {
-        same = ZipU32(local + 14) == header.m_uCrc32 && ZipU32(local + 18) == header.m_uComprSize &&
-               ZipU32(local + 22) == header.m_uUncomprSize;
-    }
-    if (!same) ThrowError(CZipException::BadArchive);
     m_storage.Skip(header.m_uFileNameSize);
     uint16_t extraSize = ZipU16(local + 28);
     m_centralDir.m_pLocalExtraField.Allocate(extraSize);
     if (extraSize) m_storage.ReadExact(m_centralDir.m_pLocalExtraField.Data(), extraSize);
+
+    uint16_t flag = ZipU16(local + 6);
+    bool same = ZipSignature(local, 3, 4) &&
+                ((flag ^ header.m_uFlag) & CZipFileHeader::kFlagsThatMustAgree) == 0 &&
+                ZipU16(local + 8) == header.m_uMethod && ZipU16(local + 26) == header.m_uFileNameSize;
+    if (!same) ThrowError(CZipException::BadArchive);
+    // A ZIP64 block here moves the sizes into it, and those of a data descriptor
+    // become 8 bytes each.
+    bool zip64 = FindExtraBlock(m_centralDir.m_pLocalExtraField.View(), kExtraZip64).has_value();
+    if (zip64 && (header.HasDataDescriptor() || ZipU32(local + 18) == UINT32_MAX || ZipU32(local + 22) == UINT32_MAX)) {
+        ThrowError(CZipException::Zip64Unsupported);
+    }
+    if (!header.HasDataDescriptor() &&
+        (ZipU32(local + 14) != header.m_uCrc32 || ZipU32(local + 18) != header.m_uComprSize ||
+         ZipU32(local + 22) != header.m_uUncomprSize)) {
+        ThrowError(CZipException::BadArchive);
+    }
 }
 
 bool CZipArchive::OpenEntry(int index) {
@@ -100,6 +108,10 @@ bool CZipArchive::OpenEntry(int index) {
     if (header->IsEncrypted()) {
         m_info.ReleaseBuffer();
         return false;
+    }
+    if (header->m_uMethod != kMethodStored && header->m_uMethod != kMethodDeflated) {
+        ThrowError(CZipException::UnsupportedMethod,
+                   "unsupported compression method " + std::to_string(header->m_uMethod));
     }
     // A stored entry holds its bytes as they are: other sizes mean a damaged header,
     // and reading by them would never end.
@@ -146,8 +158,9 @@ uint32_t CZipArchive::Inflate(unsigned char* output, uint32_t room, bool drain) 
     stream.avail_out = room;
     uint32_t delivered = 0;
     while (drain || delivered < room) {
-        // Out of input before the stream ended: the caller sees the entry come up short.
-        if (!FillInput()) break;
+        // With all compressed bytes handed over, zlib may still hold output (a long
+        // match, its window): it is called on until the stream ends.
+        FillInput();
         uInt inBefore = stream.avail_in;
         Bytef* outBefore = stream.next_out;
         int result = inflate(&stream, Z_SYNC_FLUSH);
@@ -160,10 +173,10 @@ uint32_t CZipArchive::Inflate(unsigned char* output, uint32_t room, bool drain) 
             break;
         }
         if (result != Z_OK && result != Z_NEED_DICT) ThrowError(CZipException::CauseFromZlib(result));
-        // A raw stream cannot ask for a dictionary; without progress it would loop.
-        if (produced == 0 && stream.avail_in == inBefore) {
-            ThrowError(CZipException::CauseFromZlib(result == Z_OK ? Z_BUF_ERROR : result));
-        }
+        // No progress: the compressed bytes ended before the stream did, or the
+        // stream holds more than the header announces. A raw stream cannot ask for
+        // a dictionary, so that result is no progress either.
+        if (produced == 0 && stream.avail_in == inBefore) ThrowError(CZipException::CauseFromZlib(Z_BUF_ERROR));
     }
     return delivered;
 }
@@ -212,14 +225,15 @@ int CZipArchive::FinishEntry(std::string_view targetPath, bool afterError, bool 
             ThrowError(CZipException::BadCrc);
         }
         if (!targetPath.empty()) {
-            std::time_t time = header.GetTime();
+            std::time_t time = header.GetTime(m_centralDir.m_pLocalExtraField.View());
             std::string native(targetPath);
             bool timeSet = time != static_cast<std::time_t>(-1) &&
                            (nativeTarget ? platform::CTargetFolder::SetWriteTime(native, time)
                                          : platform::SetFileWriteTime(targetPath, time));
             if (!timeSet) return kEntryNotClosed;
-            bool attributesSet = nativeTarget ? platform::CTargetFolder::SetAttributes(native, header.m_uExternalAttr)
-                                              : platform::SetFileAttributes(targetPath, header.m_uExternalAttr);
+            uint32_t attributes = header.GetAttributes();
+            bool attributesSet = nativeTarget ? platform::CTargetFolder::SetAttributes(native, attributes)
+                                              : platform::SetFileAttributes(targetPath, attributes);
             if (!attributesSet) result = kEntryAttributesFailed;
         }
         // A short entry is a failure already; its descriptor would prove nothing more.
@@ -283,4 +297,6 @@ void CZipArchive::FreeZlibBlocks() {
     m_zlibBlocks.clear();
 }
 
-void CZipArchive::ThrowError(int cause) const { ThrowZipError(cause, m_storage.GetPath()); }
+void CZipArchive::ThrowError(int cause, const std::string& description) const {
+    ThrowZipError(cause, m_storage.GetPath(), description);
+}

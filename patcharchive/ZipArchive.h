@@ -65,7 +65,7 @@ private:
     uint32_t Inflate(unsigned char* output, uint32_t room, bool drain);
     uint32_t CopyStored(unsigned char* output, uint32_t room);
     bool FillInput();
-    [[noreturn]] void ThrowError(int cause) const;
+    [[noreturn]] void ThrowError(int cause, const std::string& description = {}) const;
 
     CZipStorage m_storage;
     CZipCentralDir m_centralDir;

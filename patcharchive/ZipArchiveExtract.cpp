@@ -51,6 +51,7 @@ bool CZipArchive::ExtractEntry(int index, std::string_view destination, Extracti
     if (!progress.target || progress.target->Root() != destination) progress.target.emplace(destination);
     platform::CTargetFolder& target = *progress.target;
     std::string name = header.GetFileName();
+    progress.entry = name;
     std::string relative = StripEntryRoot(name);
     // Nothing of an entry is written before its whole route is known to stay inside.
     std::string refusal = RefuseEntryName(relative);
@@ -68,7 +69,7 @@ bool CZipArchive::ExtractEntry(int index, std::string_view destination, Extracti
         target.MakeFolders(resolved.native);
         // A read-only folder stays writable, as on the game's platform, where the
         // flag does not keep files from being made in it.
-        platform::CTargetFolder::SetAttributes(resolved.native, header.m_uExternalAttr & ~platform::kAttributeReadOnly);
+        platform::CTargetFolder::SetAttributes(resolved.native, header.GetAttributes() & ~platform::kAttributeReadOnly);
         return true;
     }
     if (folderName) {
@@ -76,7 +77,9 @@ bool CZipArchive::ExtractEntry(int index, std::string_view destination, Extracti
         return false;
     }
     if (!OpenEntry(index)) {
-        progress.failure = header.IsEncrypted() ? "entry '" + name + "' is encrypted" : "cannot open entry '" + name + "'";
+        progress.failure = header.IsAesEncrypted() ? "entry '" + name + "': AES encryption is not supported"
+                           : header.IsEncrypted() ? "entry '" + name + "' is encrypted"
+                                                  : "cannot open entry '" + name + "'";
         return false;
     }
     std::string targetPath = BuildTargetPath(destination, relative);

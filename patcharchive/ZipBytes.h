@@ -9,6 +9,8 @@ inline uint32_t ZipU32(const unsigned char* p) {
            (static_cast<uint32_t>(p[3]) << 24);
 }
 
+inline uint64_t ZipU64(const unsigned char* p) { return ZipU32(p) | (static_cast<uint64_t>(ZipU32(p + 4)) << 32); }
+
 inline bool ZipSignature(const unsigned char* p, unsigned char third, unsigned char fourth) {
     return p[0] == 'P' && p[1] == 'K' && p[2] == third && p[3] == fourth;
 }

@@ -13,6 +13,15 @@ namespace {
 
 // Blocks overlap by this much so that a signature cut by a block edge is found.
 constexpr uint64_t kSignatureOverlap = 3;
+constexpr size_t kZip64LocatorSize = 20;
+constexpr size_t kZip64EndRecordSize = 56;
+
+// How many whole central headers the bytes begin with.
+size_t CountCentralHeaders(std::string_view bytes) {
+    size_t count = 0;
+    for (CZipFileHeader header; header.ReadCentral(bytes);) ++count;
+    return count;
+}
 
 }  // namespace
 
@@ -35,9 +44,31 @@ uint64_t CZipCentralDir::LocateEndRecord(CZipStorage& storage) const {
     ThrowZipError(CZipException::CentralDirNotFound, storage.GetPath());
 }
 
+void CZipCentralDir::RefuseZip64(CZipStorage& storage) const {
+    if (m_uEndOffset < kZip64LocatorSize) return;
+    unsigned char locator[kZip64LocatorSize];
+    storage.Seek(m_uEndOffset - kZip64LocatorSize);
+    storage.ReadExact(locator, sizeof locator);
+    if (!ZipSignature(locator, 6, 7)) return;
+    // The ZIP64 end record says whether ZIP64 was needed for the number of entries,
+    // which deserves its own words; where it cannot be read, ZIP64 it is all the same.
+    unsigned char record[kZip64EndRecordSize];
+    uint64_t recordOffset = ZipU64(locator + 8);
+    uint64_t locatorOffset = m_uEndOffset - kZip64LocatorSize;
+    if (locatorOffset >= sizeof record && recordOffset <= locatorOffset - sizeof record) {
+        storage.Seek(recordOffset);
+        if (storage.Read(record, sizeof record) == sizeof record && ZipSignature(record, 6, 6) &&
+            ZipU64(record + 32) > kMaxEntries) {
+            ThrowZipError(CZipException::TooManyEntries, storage.GetPath());
+        }
+    }
+    ThrowZipError(CZipException::Zip64Unsupported, storage.GetPath());
+}
+
 void CZipCentralDir::Read(CZipStorage& storage) {
     Clear();
     m_uEndOffset = LocateEndRecord(storage);
+    RefuseZip64(storage);
     unsigned char record[kEndRecordSize];
     storage.Seek(m_uEndOffset);
     storage.ReadExact(record, sizeof record);
@@ -55,7 +86,8 @@ void CZipCentralDir::Read(CZipStorage& storage) {
     m_pszComment.Allocate(commentSize);
     if (commentSize) storage.ReadExact(m_pszComment.Data(), commentSize);
     m_uBytesBeforeZip = storage.IsSplit() ? 0 : m_uEndOffset - directoryEnd;
-    if ((m_uSize == 0) != (m_uEntriesNumber == 0)) storage.ThrowDamaged();
+    // A size without entries is looked at more closely below: a count that wrapped.
+    if (m_uSize == 0 && m_uEntriesNumber != 0) storage.ThrowDamaged();
 
     m_bOnDisk = true;
     storage.ChangeVolume(m_uDiskWithCentralDir);
@@ -81,9 +113,17 @@ void CZipCentralDir::ReadHeaders(CZipStorage& storage) {
     for (uint32_t i = 0; i < m_uEntriesNumber; ++i) {
         auto header = std::make_unique<CZipFileHeader>();
         if (!header->ReadCentral(rest)) storage.ThrowDamaged();
+        if (header->UsesZip64()) ThrowZipError(CZipException::Zip64Unsupported, storage.GetPath());
         if (m_bConvertNames) header->ConvertFileName();
         m_headers.push_back(std::move(header));
     }
+    // Writers without ZIP64 store the count of more than 65535 entries modulo 65536;
+    // the headers behind the count must not be dropped unnoticed.
+    if (size_t further = CountCentralHeaders(rest)) {
+        bool tooMany = m_uEntriesNumber + further > kMaxEntries;
+        ThrowZipError(tooMany ? CZipException::TooManyEntries : CZipException::BadArchive, storage.GetPath());
+    }
+    if (m_uEntriesNumber == 0) storage.ThrowDamaged();
 }
 
 void CZipCentralDir::Clear() {

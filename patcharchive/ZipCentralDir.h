@@ -15,6 +15,8 @@ class CZipCentralDir {
 public:
     static constexpr size_t kEndRecordSize = 22;
     static constexpr uint64_t kMaxCommentSize = 65535;
+    // Entry indices are 16-bit.
+    static constexpr size_t kMaxEntries = 65535;
 
     virtual ~CZipCentralDir() = default;
 
@@ -46,5 +48,7 @@ public:
 
 private:
     uint64_t LocateEndRecord(CZipStorage& storage) const;
+    // Raises the refusal of a ZIP64 archive when its locator precedes the end record.
+    void RefuseZip64(CZipStorage& storage) const;
     void ReadHeaders(CZipStorage& storage);
 };

@@ -4,9 +4,9 @@
 
 #include <utility>
 
-CZipException::CZipException(int cause, std::string archivePath)
+CZipException::CZipException(int cause, std::string archivePath, std::string description)
     : m_nCause(cause), m_archivePath(std::move(archivePath)) {
-    m_message = DescribeCause(cause);
+    m_message = description.empty() ? std::string(DescribeCause(cause)) : std::move(description);
     if (!m_archivePath.empty()) m_message += " (" + m_archivePath + ")";
 }
 
@@ -43,8 +43,13 @@ const char* CZipException::DescribeCause(int cause) {
         case TooManyVolumes: return "multi-volume archives cannot be written";
         case BadPassword: return "wrong password";
         case CentralDirNotFound: return "the archive's central directory was not found";
+        case Zip64Unsupported: return "ZIP64 archives are not supported";
+        case TooManyEntries: return "the archive holds more than 65535 entries";
+        case UnsupportedMethod: return "unsupported compression method";
         default: return "ZIP archive error";
     }
 }
 
-void ThrowZipError(int cause, const std::string& archivePath) { throw CZipException(cause, archivePath); }
+void ThrowZipError(int cause, const std::string& archivePath, const std::string& description) {
+    throw CZipException(cause, archivePath, description);
+}

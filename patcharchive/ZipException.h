@@ -26,9 +26,15 @@ public:
         TooManyVolumes = 16,
         BadPassword = 17,
         CentralDirNotFound = 18,
+        // Features of the format that this reader does not implement, told apart
+        // from damage so that a publisher knows what to change.
+        Zip64Unsupported = 19,
+        TooManyEntries = 20,
+        UnsupportedMethod = 21,
     };
 
-    CZipException(int cause, std::string archivePath);
+    // `description` replaces the cause's own text (to name a method, for example).
+    CZipException(int cause, std::string archivePath, std::string description = {});
     ~CZipException() override = default;
 
     int GetCause() const { return m_nCause; }
@@ -46,4 +52,4 @@ private:
 };
 
 // Raises a CZipException.
-[[noreturn]] void ThrowZipError(int cause, const std::string& archivePath);
+[[noreturn]] void ThrowZipError(int cause, const std::string& archivePath, const std::string& description = {});

@@ -5,7 +5,9 @@
 #include <algorithm>
 
 #include "patcharchive/ZipBytes.h"
+#include "patcharchive/ZipExtraField.h"
 #include "platform/CodePage.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -80,7 +82,29 @@ void CZipFileHeader::ConvertFileName() {
     m_pszFileName.Assign(name);
 }
 
-std::time_t CZipFileHeader::GetTime() const {
+bool CZipFileHeader::UsesZip64() const {
+    bool saturated = m_uComprSize == UINT32_MAX || m_uUncomprSize == UINT32_MAX || m_uOffset == UINT32_MAX ||
+                     m_uDiskStart == UINT16_MAX;
+    return saturated && FindExtraBlock(m_pExtraField.View(), kExtraZip64).has_value();
+}
+
+uint32_t CZipFileHeader::GetAttributes() const {
+    constexpr unsigned kHostUnix = 3;
+    constexpr unsigned kHostDarwin = 19;
+    constexpr uint32_t kOwnerWrite = 0200;
+    unsigned host = m_uVersionMadeBy >> 8;
+    if (host != kHostUnix && host != kHostDarwin) return m_uExternalAttr;
+    // The high half is the Unix mode; a mode of 0 is a writer that recorded none,
+    // not a file that nobody may write.
+    uint32_t mode = m_uExternalAttr >> 16;
+    uint32_t attributes = m_uExternalAttr & 0xFFFF;
+    if (mode != 0 && (mode & kOwnerWrite) == 0) attributes |= platform::kAttributeReadOnly;
+    return attributes;
+}
+
+std::time_t CZipFileHeader::GetTime(std::string_view localExtra) const {
+    if (auto exact = ExtraModificationTime(m_pExtraField.View())) return *exact;
+    if (auto exact = ExtraModificationTime(localExtra)) return *exact;
     std::tm time{};
     time.tm_sec = (m_uModTime & 0x1F) * 2;
     time.tm_min = (m_uModTime >> 5) & 0x3F;

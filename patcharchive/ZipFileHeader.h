@@ -14,6 +14,12 @@ public:
     static constexpr uint16_t kFlagEncrypted = 0x0001;
     static constexpr uint16_t kFlagDataDescriptor = 0x0008;
     static constexpr uint16_t kFlagUtf8Name = 0x0800;
+    // The flag bits that change how an entry is read (encryption, data descriptor,
+    // patched data, strong encryption, name encoding, masked local values): they
+    // must agree between the local and the central header. The others are hints
+    // (bits 1 and 2 tell the compression level) or carry nothing for a reader.
+    static constexpr uint16_t kFlagsThatMustAgree = 0x0001 | 0x0008 | 0x0020 | 0x0040 | 0x0800 | 0x2000;
+    static constexpr uint16_t kMethodAes = 99;
     static constexpr uint32_t kAttributeDirectory = 0x10;
     static constexpr size_t kCentralSize = 46;
     static constexpr size_t kLocalSize = 30;
@@ -30,8 +36,17 @@ public:
     bool IsEncrypted() const { return (m_uFlag & kFlagEncrypted) != 0; }
     bool HasDataDescriptor() const { return (m_uFlag & kFlagDataDescriptor) != 0; }
     bool IsDirectory() const { return (m_uExternalAttr & kAttributeDirectory) != 0; }
-    // The DOS date and time taken as local time.
-    std::time_t GetTime() const;
+    bool IsAesEncrypted() const { return m_uMethod == kMethodAes; }
+    // A size, offset or disk number that says its value lies in a ZIP64 block.
+    bool UsesZip64() const;
+    // The file attributes to give the extracted entry: the DOS ones of the external
+    // attributes, read-only also when an entry made on Unix has a mode without the
+    // owner's write permission (writers there often leave the DOS bits empty).
+    uint32_t GetAttributes() const;
+    // The modification time: the UTC time of an extended-timestamp or NTFS block of
+    // the central extra field, else of `localExtra`, else the DOS date and time
+    // taken as local time.
+    std::time_t GetTime(std::string_view localExtra = {}) const;
 
     uint16_t m_uVersionMadeBy = 0;
     uint16_t m_uVersionNeeded = 0;

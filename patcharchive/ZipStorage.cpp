@@ -39,26 +39,35 @@ void CZipStorage::SettleVolumes(uint16_t lastVolume) {
     m_uCurrentVolume = lastVolume;  // the opened file holds the end record
 }
 
-std::string CZipStorage::VolumePath(uint16_t volume) const {
-    // The last volume is the file that was opened; the others sit beside it as
-    // base name plus the volume number counted from 0 (".000", ".001", ...).
+std::string CZipStorage::VolumePath(uint16_t volume, VolumeNaming naming) const {
+    // The last volume is the file that was opened; the others sit beside it under
+    // its base name with the volume number counted from 0 (".000", ".001", ...),
+    // or, as Info-ZIP names them, counted from 1 (".z01", ".z02", ...).
     if (volume == m_uLastVolume) return m_path;
     size_t slash = m_path.find_last_of("/\\");
     size_t dot = m_path.find_last_of('.');
     std::string base = (dot != std::string::npos && (slash == std::string::npos || dot > slash))
                            ? m_path.substr(0, dot)
                            : m_path;
-    char extension[8];
-    std::snprintf(extension, sizeof extension, ".%.3d", static_cast<int>(volume));
+    char extension[16];
+    if (naming == VolumeNaming::Numbered) {
+        std::snprintf(extension, sizeof extension, ".%.3d", static_cast<int>(volume));
+    } else {
+        std::snprintf(extension, sizeof extension, ".z%.2d", static_cast<int>(volume) + 1);
+    }
     return base + extension;
 }
 
 void CZipStorage::ChangeVolume(uint16_t volume) {
     if (!IsSplit() || volume == m_uCurrentVolume) return;
     if (volume > m_uLastVolume) ThrowDamaged();
-    std::string path = VolumePath(volume);
-    if (!m_file.Open(path, platform::CFile::Mode::Read)) {
-        throw CFileError("cannot open archive volume", path, m_file.LastError());
+    std::string numbered = VolumePath(volume, VolumeNaming::Numbered);
+    if (!m_file.Open(numbered, platform::CFile::Mode::Read)) {
+        if (m_file.LastError() != ENOENT) throw CFileError("cannot open archive volume", numbered, m_file.LastError());
+        std::string infoZip = VolumePath(volume, VolumeNaming::InfoZip);
+        if (!m_file.Open(infoZip, platform::CFile::Mode::Read)) {
+            throw CFileError("cannot open archive volume", numbered + " or " + infoZip, m_file.LastError());
+        }
     }
     m_uCurrentVolume = volume;
 }

@@ -43,7 +43,8 @@ public:
     [[noreturn]] void ThrowDamaged() const;
 
 private:
-    std::string VolumePath(uint16_t volume) const;
+    enum class VolumeNaming { Numbered, InfoZip };
+    std::string VolumePath(uint16_t volume, VolumeNaming naming) const;
 
     platform::CFile m_file;
     std::string m_path;

@@ -210,7 +210,11 @@ TEST_F(ZipReaderTest, LocalHeaderThatDisagreesIsRefused) {
     } cases[] = {
         {"method", {.name = "a", .data = data, .localMethod = 0}},
         {"crc", {.name = "a", .data = data, .localCrc = 7}},
-        {"unknown method", {.name = "a", .data = data, .method = 12, .payload = data}},
+        {"encryption bit", {.name = "a", .data = data, .flag = 0x0001, .localFlag = 0}},
+        {"descriptor bit", {.name = "a", .data = data, .flag = 0x0008, .localFlag = 0}},
+        {"descriptor bit, local only", {.name = "a", .data = data, .localFlag = 0x0008}},
+        {"UTF-8 bit", {.name = "a", .data = data, .flag = 0x0800, .localFlag = 0}},
+        {"UTF-8 bit, local only", {.name = "a", .data = data, .localFlag = 0x0800}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -226,6 +230,20 @@ TEST_F(ZipReaderTest, LocalHeaderThatDisagreesIsRefused) {
     }
 }
 
+TEST_F(ZipReaderTest, FlagBitsThatAreOnlyHintsMayDiffer) {
+    // Bits 1 and 2 tell the compression level; some writers set them in one header only.
+    const std::string data = Bytes(1000);
+    const std::pair<uint16_t, uint16_t> flags[] = {{0x0002, 0}, {0x0004, 0}, {0x0006, 0},      {0, 0x0006},
+                                                   {0x0802, 0x0800}, {0x0804, 0x0802}, {0x0010, 0}, {0, 0x8000}};
+    for (auto [central, local] : flags) {
+        SCOPED_TRACE(std::to_string(central) + "/" + std::to_string(local));
+        m_archive.Close();
+        OpenBytes(BuildArchive({{.name = "a", .data = data, .flag = central, .localFlag = local}}));
+        EXPECT_EQ(ReadAll(0), data);
+        EXPECT_EQ(m_archive.CloseEntry(), 1);
+    }
+}
+
 TEST_F(ZipReaderTest, DeflateStreamEndingEarlyClosesShort) {
     std::string data = Bytes(50000);
     OpenBytes(BuildArchive({{.name = "a.bin", .data = data, .uncompressedSize = 80000}}));
@@ -236,24 +254,47 @@ TEST_F(ZipReaderTest, DeflateStreamEndingEarlyClosesShort) {
 TEST_F(ZipReaderTest, TruncatedCompressedDataNeverHangs) {
     std::string data = Bytes(50000);
     std::string deflated = RawDeflate(data);
-    // The stream is cut, and the sizes say so: fewer bytes come out than announced.
+    // The stream is cut, and the sizes say so: what zlib can decode comes out, then
+    // the entry is damaged.
     OpenBytes(BuildArchive({{.name = "a.bin", .data = data, .payload = deflated.substr(0, deflated.size() / 2)}}));
-    std::string got = ReadAll(0);
+    EXPECT_TRUE(m_archive.OpenEntry(0));
+    std::string got;
+    std::string buffer(4096, '\0');
+    try {
+        for (uint32_t count; (count = m_archive.ReadEntry(buffer.data(), 4096)) > 0;) got.append(buffer, 0, count);
+        ADD_FAILURE() << "a stream cut short must raise";
+    } catch (const CZipException& error) {
+        EXPECT_EQ(error.GetCause(), CZipException::ZlibBufferError);
+    }
+    EXPECT_GT(got.size(), 0u);
     EXPECT_LT(got.size(), data.size());
     EXPECT_EQ(got, data.substr(0, got.size()));
-    EXPECT_EQ(m_archive.CloseEntry(), -1);
     m_archive.Close();
     // The sizes promise more compressed bytes than the file holds.
     std::string archive = BuildArchive({{.name = "a.bin", .data = data, .compressedSize = 900000}});
     OpenBytes(archive.substr(0, archive.size()));
     EXPECT_TRUE(m_archive.OpenEntry(0));
-    std::string buffer(65535, '\0');
     try {
-        while (m_archive.ReadEntry(buffer.data(), 65535) == 65535) {
+        while (m_archive.ReadEntry(buffer.data(), 4096) == 4096) {
         }
         ADD_FAILURE() << "a short read must raise";
     } catch (const CZipException& error) {
         EXPECT_EQ(error.GetCause(), CZipException::BadArchive);
+    }
+}
+
+TEST_F(ZipReaderTest, StreamHoldingMoreThanAnnouncedIsDamaged) {
+    // The announced size ends on a chunk boundary, so the next read finds output left.
+    std::string data = Bytes(65535 + 100);
+    OpenBytes(BuildArchive({{.name = "a.bin", .data = data, .uncompressedSize = 65535}}));
+    EXPECT_TRUE(m_archive.OpenEntry(0));
+    std::string buffer(65535, '\0');
+    EXPECT_EQ(m_archive.ReadEntry(buffer.data(), 65535), 65535u);
+    try {
+        m_archive.ReadEntry(buffer.data(), 65535);
+        ADD_FAILURE() << "output beyond the announced size must raise";
+    } catch (const CZipException& error) {
+        EXPECT_EQ(error.GetCause(), CZipException::ZlibBufferError);
     }
 }
 

@@ -86,6 +86,9 @@ public:
     uint32_t m_updaterVersion = 0;
     uint32_t m_publishedCheckVersion = 0;
     bool m_bPackChanged = false;
+    // Why the last extraction failed (the entry and the cause), for the command
+    // line's report after the c12 text, which the window shows as it is.
+    std::string m_strExtractFailure;
 
 private:
     // Shows the client's error description in a message box.

@@ -56,7 +56,8 @@ bool CHttpPatcher::ApplyPatch() {
     m_surface.SetControlText(kRateControl, "");
 
     CWorkerExtractionHost extraction(m_surface, *this);
-    int extracted = ExtractPatchArchive(archive, destination, extraction);
+    m_strExtractFailure.clear();
+    int extracted = ExtractPatchArchive(archive, destination, extraction, &m_strExtractFailure);
     if (extracted == kExtractFailed) {
         m_surface.ShowStatusError(LoadStringText(109) + "c12");
         return false;

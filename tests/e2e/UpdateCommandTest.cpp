@@ -36,6 +36,14 @@ struct Installation {
     }
 };
 
+// A patch that Info-ZIP compressed with bzip2, which the launcher does not read.
+std::string Bzip2Patch() {
+    CTempFolder work;
+    testsupport::WriteFile(work / "maps/a.bin", std::string(1000, 'a'));
+    EXPECT_EQ(testsupport::RunShell("cd " + work.Path() + " && zip -q -Z bzip2 patch.zip maps/a.bin"), 0);
+    return testsupport::ReadFile(work / "patch.zip");
+}
+
 TEST(UpdateCommand, RunThatDoesNotFinishExitsOneWithItsLastText) {
     struct Row {
         const char* name;
@@ -46,7 +54,11 @@ TEST(UpdateCommand, RunThatDoesNotFinishExitsOneWithItsLastText) {
         std::string markerAfter;
     };
     const Row rows[] = {
-        {"an archive that is no ZIP", "", "this is not a zip archive", "velmor update: 解压缩失败c12", "",
+        {"an archive that is no ZIP", "", "this is not a zip archive",
+         "velmor update: 解压缩失败c12: the archive's central directory was not found (pv0002.patch)", "",
+         "EXTRACT_START"},
+        {"an archive of a method the launcher does not read", "", Bzip2Patch(),
+         "velmor update: 解压缩失败c12: entry 'maps\\a.bin': unsupported compression method 12 (pv0002.patch)", "",
          "EXTRACT_START"},
         {"an interrupted pack change", "UPDATE_START", "never fetched", "velmor update: 请重新安装客户端.c05",
          "Velmor Updater: 因为强行结束更新等引起的文件破损.请重新安装客户端.c22", "UPDATE_START"},

@@ -30,21 +30,6 @@ std::string Pattern(size_t count, unsigned seed) {
     return out;
 }
 
-// A short stand-in for contents, so that a failed comparison stays readable.
-std::string Digest(const std::string& content) {
-    return std::to_string(content.size()) + ":" + std::to_string(Crc32(content));
-}
-
-// Every file and folder below a root: relative path to digest of contents ("/" for folders).
-std::map<std::string, std::string> Tree(const std::string& root) {
-    std::map<std::string, std::string> tree;
-    for (const auto& item : fs::recursive_directory_iterator(root)) {
-        std::string relative = fs::relative(item.path(), root).string();
-        tree[relative] = item.is_directory() ? "/" : Digest(ReadFile(item.path().string()));
-    }
-    return tree;
-}
-
 class ExtractionTest : public ::testing::Test {
 protected:
     int Extract(const std::string& archive, std::string* failure = nullptr) {

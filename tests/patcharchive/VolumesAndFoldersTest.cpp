@@ -21,28 +21,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(SplitArchiveTest, VolumesBesideTheArchiveAreReadInTurn) {
-    CTempFolder work;
+TEST(SplitArchiveTest, VolumesBesideTheArchiveAreReadInTurnUnderEitherNaming) {
     std::string big(300000, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) ^ (i >> 5));
-    WriteFile(work / "src/big.bin", big);
-    WriteFile(work / "src/small.txt", "small");
-    // Info-ZIP names the volumes .z01, .z02, ...; the launcher looks for .000, .001, ...
-    ASSERT_EQ(RunShell("cd " + work.Path() + "/src && zip -q -s 64k -n .bin ../split.zip big.bin small.txt"), 0);
-    int volumes = 0;
-    for (; Exists(work / ("split.z0" + std::to_string(volumes + 1))); ++volumes) {
-        fs::rename(work / ("split.z0" + std::to_string(volumes + 1)), work / ("split.00" + std::to_string(volumes)));
-    }
-    ASSERT_GE(volumes, 3) << "the entry must span volumes";
-    CRecordingHost host;
-    std::string failure;
-    ASSERT_EQ(ExtractPatchArchive(work / "split.zip", work / "out", host, &failure), 1) << failure;
-    EXPECT_EQ(ReadFile(work / "out/big.bin"), big);
-    EXPECT_EQ(ReadFile(work / "out/small.txt"), "small");
+    // Info-ZIP names the volumes .z01, .z02, ...; others count from .000.
+    for (bool renamed : {false, true}) {
+        SCOPED_TRACE(renamed ? ".000" : ".z01");
+        CTempFolder work;
+        WriteFile(work / "src/big.bin", big);
+        WriteFile(work / "src/small.txt", "small");
+        ASSERT_EQ(RunShell("cd " + work.Path() + "/src && zip -q -s 64k -n .bin ../split.zip big.bin small.txt"), 0);
+        int volumes = 0;
+        for (; Exists(work / ("split.z0" + std::to_string(volumes + 1))); ++volumes) {
+            if (!renamed) continue;
+            fs::rename(work / ("split.z0" + std::to_string(volumes + 1)), work / ("split.00" + std::to_string(volumes)));
+        }
+        ASSERT_GE(volumes, 3) << "the entry must span volumes";
+        CRecordingHost host;
+        std::string failure;
+        ASSERT_EQ(ExtractPatchArchive(work / "split.zip", work / "out", host, &failure), 1) << failure;
+        EXPECT_EQ(ReadFile(work / "out/big.bin"), big);
+        EXPECT_EQ(ReadFile(work / "out/small.txt"), "small");
 
-    fs::remove(work / "split.001");
-    EXPECT_EQ(ExtractPatchArchive(work / "split.zip", work / "out2", host, &failure), 0);
-    EXPECT_NE(failure.find("split.001"), std::string::npos) << failure;
+        fs::remove(work / (renamed ? "split.001" : "split.z02"));
+        EXPECT_EQ(ExtractPatchArchive(work / "split.zip", work / "out2", host, &failure), 0);
+        EXPECT_NE(failure.find("split.001 or " + work / "split.z02"), std::string::npos) << failure;
+    }
 }
 
 TEST(RemovableDriveTest, DeviceOrItsWholeDiskReportsRemovable) {

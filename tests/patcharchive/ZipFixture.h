@@ -2,6 +2,7 @@
 // Fixtures for the archive tests: the byte-built archives, Python for writing
 // archives with zipfile, and an extraction host that records what it is told.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,11 @@ namespace ziptest {
 
 // Runs a Python script (zipfile) with the given arguments; true when it exits with 0.
 bool RunPython(const std::string& script, const std::string& arguments);
+
+// A short stand-in for contents, so that a failed comparison stays readable.
+std::string Digest(const std::string& content);
+// Every file and folder below a root: relative path to digest of contents ("/" for folders).
+std::map<std::string, std::string> Tree(const std::string& root);
 
 class CRecordingHost : public IExtractionHost {
 public:

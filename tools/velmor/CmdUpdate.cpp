@@ -154,6 +154,7 @@ int RunUpdate(const std::vector<std::string>& args) {
     progress.Finish();
     if (window.CloseRequested() && !g_bInterrupted) return 0;
     std::string status = window.Text(kStatusControl);
+    if (!status.empty() && !patcher.m_strExtractFailure.empty()) status += ": " + patcher.m_strExtractFailure;
     std::fprintf(stderr, "velmor update: %s\n", g_bInterrupted ? "stopped" : status.empty() ? "the run did not finish" : status.c_str());
     return 1;
 }

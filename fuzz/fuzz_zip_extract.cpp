@@ -1,7 +1,5 @@
 // Opens the input as a patch archive and extracts every entry into a fresh
 // folder: whatever the bytes, no crash, no leak, nothing outside the folder.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,30 +7,13 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz/ExtractionFuzzing.h"
 #include "patcharchive/PatchExtraction.h"
 
 namespace {
 
-class CQuietHost : public IExtractionHost {
-public:
-    void SetFileProgressRange(uint64_t, uint64_t) override {}
-    void SetFileProgressPos(uint64_t) override {}
-    void SetExtractedBytes(uint32_t) override {}
-    bool IsStopRequested() override { return false; }
-};
-
 const std::filesystem::path& WorkFolder() {
-    static const std::filesystem::path folder = [] {
-        // Memory-backed when possible: rewriting a file on disk each run is what would
-        // be measured otherwise.
-        std::error_code error;
-        std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                         ? std::filesystem::path("/dev/shm")
-                                         : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "velmor-fuzz-zip-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) std::abort();
-        return std::filesystem::path(pattern);
-    }();
+    static const std::filesystem::path folder = MakeScratchFolder("velmor-fuzz-zip");
     return folder;
 }
 

@@ -41,7 +41,9 @@ void PrintHelp() {
         "Extracts every entry of the patch archive ARCHIVE into FOLDER the way the\n"
         "launcher does: existing files are replaced, folders are made as needed,\n"
         "entries get their times and attributes, every CRC is checked. Entries that\n"
-        "would leave FOLDER, encrypted entries and damaged archives are refused.\n\n"
+        "would leave FOLDER, encrypted entries, damaged archives and what the launcher\n"
+        "does not read (methods other than stored and deflated, ZIP64, more than\n"
+        "65535 entries) are refused, with the entry and the cause.\n\n"
         "Exit status: 0 done, 1 failed (the reason is printed), 2 stopped by Ctrl-C.\n");
 }
 

@@ -41,7 +41,8 @@ TEST_F(CmdExtractTest, FailureExitsWithOneAndTheReason) {
     WriteFile(m_work / "evil.zip", BuildArchive({{.name = "..\\a", .data = "alpha"}}));
     EXPECT_EQ(Run(m_work / "evil.zip " + m_work / "game"), 1);
     EXPECT_NE(Err().find("refused"), std::string::npos) << Err();
-    WriteFile(m_work / "bzip2.zip", BuildArchive({{.name = "maps/a.bin", .data = "alpha", .method = 12, .payload = "x"}}));
+    WriteFile(m_work / "bzip2.zip",
+              BuildArchive({{.name = "maps/a.bin", .data = "alpha", .method = 12, .payload = "x"}}));
     EXPECT_EQ(Run(m_work / "bzip2.zip " + m_work / "game"), 1);
     EXPECT_NE(Err().find("entry 'maps\\a.bin': unsupported compression method 12"), std::string::npos) << Err();
     EXPECT_EQ(Run(m_work / "bad.zip"), 1);

@@ -34,7 +34,8 @@ TEST(SplitArchiveTest, VolumesBesideTheArchiveAreReadInTurnUnderEitherNaming) {
         int volumes = 0;
         for (; Exists(work / ("split.z0" + std::to_string(volumes + 1))); ++volumes) {
             if (!renamed) continue;
-            fs::rename(work / ("split.z0" + std::to_string(volumes + 1)), work / ("split.00" + std::to_string(volumes)));
+            std::string number = std::to_string(volumes);
+            fs::rename(work / ("split.z0" + std::to_string(volumes + 1)), work / ("split.00" + number));
         }
         ASSERT_GE(volumes, 3) << "the entry must span volumes";
         CRecordingHost host;

@@ -17,7 +17,6 @@
 using namespace ziptest;
 using testsupport::BuildFolder;
 using testsupport::CTempFolder;
-using testsupport::ReadFile;
 using testsupport::RunShell;
 using testsupport::WriteFile;
 namespace fs = std::filesystem;

@@ -7,6 +7,7 @@
 #include "platform/DiskSpace.h"
 #include "platform/Event.h"
 #include "platform/Thread.h"
+#include "tests/support/GbkText.h"
 
 using namespace platform;
 
@@ -35,17 +36,31 @@ TEST(Clock, CountsForward) {
     EXPECT_GE(static_cast<uint32_t>(TickCount() - tick), 10u);
 }
 
-TEST(CodePage, ConvertsGbkAndNeverSplitsATrailByte) {
+TEST(CodePage, ConvertsAsIconvDoesAndEscapesWhatIsNotGbk) {
+    // 某 and 梅 are GBK characters whose bytes also form valid UTF-8; 淺 has a trail 0x5C.
+    for (const std::string utf8 : {"maps\\某.bin", "庐山1", "梅", "更新\\淺.bin", "plain ascii", "€"}) {
+        std::string gbk = testsupport::Gbk(utf8);
+        EXPECT_EQ(Utf8ToGbk(utf8), gbk) << utf8;
+        EXPECT_TRUE(IsGbk(gbk)) << utf8;
+        EXPECT_EQ(GbkToUtf8(gbk), utf8);
+    }
+    EXPECT_EQ(GbkToUtf8("a\xFF" "b\x81"), "a\\xFFb\\x81");
+    EXPECT_FALSE(IsGbk("a\xFF"));
+    size_t failedAt = 0;
+    EXPECT_EQ(Utf8ToGbk("ab\xED\x95\x9C.txt", &failedAt), std::nullopt);  // a Hangul syllable
+    EXPECT_EQ(failedAt, 2u);
+    EXPECT_EQ(Utf8ToGbk("\xC0\x80"), std::nullopt);  // not UTF-8 (overlong)
+    EXPECT_FALSE(IsValidUtf8("\xC0\x80"));
     EXPECT_TRUE(IsValidUtf8("maps\\\xE4\xB8\xAD.bin"));
-    EXPECT_FALSE(IsValidUtf8("\xD6\xD0"));
-    EXPECT_FALSE(IsValidUtf8("\xC0\x80"));  // overlong
-    EXPECT_EQ(GbkToUtf8("\xD6\xD0\xCE\xC4.txt"), "\xE4\xB8\xAD\xE6\x96\x87.txt");
-    EXPECT_EQ(GbkToUtf8("a\xFF" "b"), "a?b");
-    // 0xB1 0x5C is one GBK character whose trail byte looks like a backslash.
-    std::string path = "a\xB1\\b\\c";
-    EXPECT_EQ(FindCharacter(path, 0, '\\'), 4u);
+}
+
+TEST(CodePage, TheSeparatorScanAlwaysFollowsTheGbkLeadByteRule) {
+    // E4 B8 AD 5C is valid UTF-8 ("中\"), but in GBK two characters: no separator.
+    std::string mixed = "\xE4\xB8\xAD\\\xB1\xED.bin\\x";
+    EXPECT_EQ(FindCharacter(mixed, 0, '\\'), 10u);
+    EXPECT_EQ(FindCharacter("a\xB1\\b\\c", 0, '\\'), 4u);
     EXPECT_EQ(FindCharacter("x\\y", 0, '\\'), 1u);
-    EXPECT_EQ(FindCharacter("xy", 0, '\\'), std::string::npos);
+    EXPECT_EQ(FindCharacter("xy\x81", 0, '\\'), std::string::npos);
 }
 
 TEST(DiskSpace, ReportsTheCurrentDisk) {

@@ -54,7 +54,8 @@ bool CZipArchive::ExtractEntry(int index, std::string_view destination, Extracti
     progress.entry = name;
     std::string relative = StripEntryRoot(name);
     // Nothing of an entry is written before its whole route is known to stay inside.
-    std::string refusal = RefuseEntryName(relative);
+    std::string refusal = header.GetNameProblem();
+    if (refusal.empty()) refusal = RefuseEntryName(relative);
     platform::CTargetFolder::Resolved resolved;
     if (refusal.empty()) {
         resolved = target.Resolve(relative);

@@ -9,6 +9,7 @@
 constexpr uint16_t kExtraZip64 = 0x0001;
 constexpr uint16_t kExtraNtfs = 0x000A;
 constexpr uint16_t kExtraExtendedTimestamp = 0x5455;
+constexpr uint16_t kExtraUnicodePath = 0x7075;
 constexpr uint16_t kExtraAes = 0x9901;
 
 // The data of the first block with this id; none when the field holds no such

@@ -1,12 +1,8 @@
 #include "patcharchive/ZipFileHeader.h"
 
-#include <zlib.h>
-
-#include <algorithm>
-
 #include "patcharchive/ZipBytes.h"
+#include "patcharchive/ZipEntryName.h"
 #include "patcharchive/ZipExtraField.h"
-#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -45,41 +41,10 @@ bool CZipFileHeader::ReadCentral(std::string_view& directory) {
            TakePart(directory, m_pszComment, commentSize);
 }
 
-std::string CZipFileHeader::UnicodePathFromExtra(std::string_view storedName) const {
-    // The Unicode path extra field (0x7075) that writers add to names stored in a
-    // local code page: version 1, CRC-32 of the stored name, then the UTF-8 name.
-    std::string_view extra = m_pExtraField.View();
-    size_t at = 0;
-    while (at + 4 <= extra.size()) {
-        auto* p = reinterpret_cast<const unsigned char*>(extra.data() + at);
-        uint16_t id = ZipU16(p);
-        uint16_t size = ZipU16(p + 2);
-        if (at + 4 + size > extra.size()) break;
-        if (id == 0x7075 && size >= 5 && p[4] == 1) {
-            uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(storedName.data()),
-                              static_cast<uInt>(storedName.size()));
-            std::string_view name(extra.data() + at + 9, size - 5u);
-            if (ZipU32(p + 5) == crc && platform::IsValidUtf8(name)) return std::string(name);
-        }
-        at += 4u + size;
-    }
-    return {};
-}
-
 void CZipFileHeader::ConvertFileName() {
-    std::string_view stored = m_pszFileName.View();
-    std::string name;
-    if ((m_uFlag & kFlagUtf8Name) && platform::IsValidUtf8(stored)) {
-        name = stored;
-    } else {
-        name = UnicodePathFromExtra(stored);
-        // Without a mark, a name is GBK, as Simplified-Chinese tools write it, unless
-        // it is valid UTF-8 (ASCII included): writers on UTF-8 systems store their
-        // names as they are, and GBK text almost never forms valid UTF-8.
-        if (name.empty()) name = platform::IsValidUtf8(stored) ? std::string(stored) : platform::GbkToUtf8(stored);
-    }
-    std::replace(name.begin(), name.end(), '/', '\\');
-    m_pszFileName.Assign(name);
+    ZipEntryName decoded = DecodeZipEntryName((m_uFlag & kFlagUtf8Name) != 0, m_pszFileName.View(), m_pExtraField.View());
+    m_strNameProblem = std::move(decoded.problem);
+    m_pszFileName.Assign(decoded.name);
 }
 
 bool CZipFileHeader::UsesZip64() const {

@@ -1,7 +1,7 @@
 #pragma once
 // One entry's central header: the fields the reader uses plus its name, extra field
-// and comment. The name is held converted (UTF-8, '\' separators); the length of the
-// name as stored is kept for the comparison with the local header.
+// and comment. The name is held converted (UTF-8, '\' separators; see ZipEntryName.h);
+// the length of the name as stored is kept for the comparison with the local header.
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -29,8 +29,11 @@ public:
     // Takes one central header from the front of the directory's bytes; false when
     // they end too early or the signature is missing.
     bool ReadCentral(std::string_view& directory);
-    // Converts the stored name as read (bit 11 UTF-8, otherwise GBK) and uses '\'.
+    // Converts the stored name as read; see DecodeZipEntryName.
     void ConvertFileName();
+    // Why the converted name cannot be used (its bytes are not what the archive
+    // says they are), or an empty text.
+    const std::string& GetNameProblem() const { return m_strNameProblem; }
 
     std::string GetFileName() const { return std::string(m_pszFileName.View()); }
     bool IsEncrypted() const { return (m_uFlag & kFlagEncrypted) != 0; }
@@ -67,5 +70,5 @@ public:
     CZipAutoBuffer m_pszComment;
 
 private:
-    std::string UnicodePathFromExtra(std::string_view storedName) const;
+    std::string m_strNameProblem;
 };

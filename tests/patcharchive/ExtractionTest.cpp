@@ -9,11 +9,13 @@
 
 #include "patcharchive/PatchExtraction.h"
 #include "tests/patcharchive/ZipFixture.h"
+#include "tests/support/GbkText.h"
 #include "tests/support/TempFolder.h"
 
 using namespace ziptest;
 using testsupport::CTempFolder;
 using testsupport::Exists;
+using testsupport::Gbk;
 using testsupport::ReadFile;
 using testsupport::RunShell;
 using testsupport::WriteFile;
@@ -45,7 +47,6 @@ protected:
         WriteFile(m_source + "/data/maps/a.txt", std::string(200000, 'm') + "end");
         WriteFile(m_source + "/data/stored.bin", Pattern(70000, 9));
         WriteFile(m_source + "/empty.txt", "");
-        WriteFile(m_source + "/\xe6\x9b\xb4\xe6\x96\xb0/\xe6\x96\x87\xe4\xbb\xb6.txt", "utf-8 name");
         fs::create_directories(m_source + "/emptydir");
     }
 
@@ -57,14 +58,20 @@ protected:
 
 TEST_F(ExtractionTest, InfoZipArchiveIsWrittenWholeWithTimesAndProgress) {
     MakeSourceTree();
+    std::map<std::string, std::string> expected = Tree(m_source);
+    // Info-ZIP stores names as the disk has them, unmarked: here in GBK, as on a
+    // Simplified-Chinese system. They are created under their UTF-8 names.
+    WriteFile(m_source + "/" + Gbk("更新") + "/" + Gbk("某文件.txt"), "gbk name");
+    expected["更新"] = "/";
+    expected["更新/某文件.txt"] = Digest("gbk name");
     fs::create_directories(m_destination);
     // -n .bin stores the .bin files, the rest is deflated.
     ASSERT_EQ(RunShell("cd " + m_source + " && zip -q -r -n .bin " + m_work.Path() + "/infozip.zip ."), 0);
     std::string failure;
     ASSERT_EQ(Extract(m_work / "infozip.zip", &failure), 1) << failure;
-    EXPECT_EQ(Tree(m_destination), Tree(m_source));
+    EXPECT_EQ(Tree(m_destination), expected);
 
-    uint64_t total = 300000 + 200003 + 70000 + 10;
+    uint64_t total = 300000 + 200003 + 70000 + 8;
     EXPECT_EQ(m_host.rangeMinimum, 0u);
     EXPECT_EQ(m_host.rangeMaximum, total);
     EXPECT_EQ(m_host.counter, total);
@@ -120,6 +127,70 @@ open(sys.argv[1], 'wb').write(data)
             {"\xe6\x96\x87\xe4\xbb\xb6.txt", Digest("gbk name")},
         };
         EXPECT_EQ(Tree(m_destination), expected);
+    }
+}
+
+// The archive decides a name's code page, never the bytes' look: many GBK names
+// are valid UTF-8 too (某 is C4 B3, which UTF-8 reads as "ĳ").
+TEST_F(ExtractionTest, EachEntryNameGivesTheFileNameTheArchiveMeans) {
+    const char* script = R"(
+import sys, struct, zipfile, zlib
+class Stored(zipfile.ZipInfo):
+    # An entry whose name bytes are written as given, unmarked, as GBK tools do.
+    def __init__(self, name, extra=b''):
+        super().__init__('placeholder')
+        self.stored = name.encode('gbk')
+        self.extra = extra
+    def _encodeFilenameFlags(self):
+        return self.stored, self.flag_bits
+def unicode_path(stored_name, utf8_name, crc_delta=0):
+    body = b'\x01' + struct.pack('<I', zlib.crc32(stored_name.encode('gbk')) ^ crc_delta) + utf8_name.encode()
+    return struct.pack('<HH', 0x7075, len(body)) + body
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
+    for name in ['\u67d0.bin', '\u5e90\u5c711.txt', '\u6885/\u8def.bin', '\u66f4\u65b0/\u6587\u4ef6.txt',
+                 '\u6dfa/\u64fb.bin', 'plain/ascii.txt']:
+        z.writestr(Stored(name), name.encode())
+    z.writestr('\u4e2d\u6587/\u6807\u8bb0.txt', b'bit 11')  # zipfile marks such names as UTF-8
+    z.writestr(Stored('\u65e7\u540d.bin', unicode_path('\u65e7\u540d.bin', '\u65b0\u540d.bin')), b'field')
+    z.writestr(Stored('\u65e7\u540d\u4e8c.bin', unicode_path('\u65e7\u540d\u4e8c.bin', '\u65b0\u540d\u4e8c.bin', 1)),
+               b'wrong crc')
+)";
+    ASSERT_TRUE(RunPython(script, m_work / "names.zip"));
+    std::string failure;
+    ASSERT_EQ(Extract(m_work / "names.zip", &failure), 1) << failure;
+    std::map<std::string, std::string> expected = {
+        {"某.bin", Digest("某.bin")},                    // GBK that is valid UTF-8
+        {"庐山1.txt", Digest("庐山1.txt")},              // likewise, beside an ASCII digit
+        {"梅", "/"},
+        {"梅/路.bin", Digest("梅/路.bin")},
+        {"更新", "/"},                                   // GBK that is not valid UTF-8
+        {"更新/文件.txt", Digest("更新/文件.txt")},
+        {"淺", "/"},                                     // trail bytes 0x5C are no separators
+        {"淺/擻.bin", Digest("淺/擻.bin")},
+        {"plain", "/"},
+        {"plain/ascii.txt", Digest("plain/ascii.txt")},
+        {"中文", "/"},                                   // bit 11
+        {"中文/标记.txt", Digest("bit 11")},
+        {"新名.bin", Digest("field")},                   // a Unicode path field for these bytes
+        {"旧名二.bin", Digest("wrong crc")},             // a field for other bytes is ignored
+    };
+    EXPECT_EQ(Tree(m_destination), expected);
+}
+
+TEST_F(ExtractionTest, ChineseNamesFromBsdtarAndSevenZipAreCreatedAsTheyWereOnDisk) {
+    WriteFile(m_source + "/地图/某城.bin", "map");
+    WriteFile(m_source + "/梅.txt", "plum");
+    // bsdtar converts the names to GBK itself and leaves them unmarked; 7z marks UTF-8.
+    ASSERT_EQ(RunShell("cd " + m_source + " && LC_ALL=C.UTF-8 bsdtar --format zip --options zip:hdrcharset=GBK -cf " +
+                       m_work / "gbk.zip" + " 地图 梅.txt && LC_ALL=C.UTF-8 7z a -tzip -bd " + m_work / "7z.zip" +
+                       " 地图 梅.txt >/dev/null"),
+              0);
+    for (const char* archive : {"gbk.zip", "7z.zip"}) {
+        SCOPED_TRACE(archive);
+        fs::remove_all(m_destination);
+        std::string failure;
+        ASSERT_EQ(Extract(m_work.Path() + "/" + archive, &failure), 1) << failure;
+        EXPECT_EQ(Tree(m_destination), Tree(m_source));
     }
 }
 
@@ -241,6 +312,7 @@ TEST_F(ExtractionTest, HostileNamesWriteNothingOutsideTheDestination) {
     struct Case {
         std::string name;
         bool folder;
+        uint16_t flag = 0;
     } cases[] = {
         {"..\\x", false},
         {"a\\..\\..\\x", false},
@@ -254,13 +326,17 @@ TEST_F(ExtractionTest, HostileNamesWriteNothingOutsideTheDestination) {
         {"link/", true},
         {"filelink", false},
         {std::string("ok\0/../../x", 11), false},
+        // Names that are not what the archive says they are would be written under
+        // names nobody meant.
+        {"caf\x82.txt", false},
+        {"\xB8\xFC.txt", false, 0x800},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(m_destination + "/first.txt");
         std::string failure;
         std::string archive = WriteArchive({{.name = "first.txt", .data = "written"},
-                                            {.name = c.name, .data = c.folder ? "" : "evil",
+                                            {.name = c.name, .data = c.folder ? "" : "evil", .flag = c.flag,
                                              .externalAttr = c.folder ? 0x10u : 0u},
                                             {.name = "after.txt", .data = "never"}});
         EXPECT_EQ(Extract(archive, &failure), 0);

@@ -57,7 +57,8 @@ bool CPackUpdater::ApplyUpdatePack(CHeaderReader& game, CHeaderReader& update) {
     }
 
     m_pending.clear();
-    CollectUpdateFiles(*m_pUpdateRoot, std::string());
+    m_updateFolders.assign(1, UpdateFolderLink{0, {}, m_pGameRoot.get()});
+    CollectUpdateFiles(*m_pUpdateRoot, 0);
     m_host.SetFileProgressRange(0, m_uUpdateFileCount);
     m_host.SetFileProgressPos(0);
     m_uCopyCount = 0;
@@ -115,15 +116,30 @@ bool CPackUpdater::CheckUpdateNames(const PackFolder& folder) const {
     return true;
 }
 
-void CPackUpdater::CollectUpdateFiles(PackFolder& folder, const std::string& prefix) {
+// The game's version of each update file is taken out now; folders are found but
+// not yet made, so that an update folder without files adds nothing.
+void CPackUpdater::CollectUpdateFiles(PackFolder& folder, size_t link) {
     for (PackFileEntry& entry : folder.TakeAllFiles()) {
-        std::string path = prefix.empty() ? entry.Name : prefix + "\\" + entry.Name;
-        RemovePath(path);
-        m_pending.push_back({std::move(path), std::move(entry)});
+        if (PackFolder* game = m_updateFolders[link].Game) RemoveFile(*game, entry.Name);
+        m_pending.push_back({link, std::move(entry)});
     }
     for (const auto& child : folder.Folders()) {
-        CollectUpdateFiles(*child, prefix.empty() ? child->Name() : prefix + "\\" + child->Name());
+        PackFolder* game = m_updateFolders[link].Game;
+        m_updateFolders.push_back({link, child->Name(), game ? game->FindFolder(child->Name()) : nullptr});
+        CollectUpdateFiles(*child, m_updateFolders.size() - 1);
     }
+}
+
+// A folder missing from the game pack is appended to its parent when its first
+// file arrives, or found if an update folder of the same name made it already.
+PackFolder& CPackUpdater::MakeGameFolder(size_t link) {
+    UpdateFolderLink& folder = m_updateFolders[link];
+    if (!folder.Game) {
+        PackFolder& parent = MakeGameFolder(folder.Parent);
+        PackFolder* found = parent.FindFolder(folder.Name);
+        folder.Game = found ? found : &parent.AppendFolder(std::string(folder.Name));
+    }
+    return *folder.Game;
 }
 
 bool CPackUpdater::CopyUpdateFiles() {
@@ -132,7 +148,7 @@ bool CPackUpdater::CopyUpdateFiles() {
         bool copied = AllocateRestSpace(pending.Entry.Size, offset) ? CopyIntoRestSpace(pending.Entry, offset)
                                                                     : AppendToDataFile(pending.Entry);
         if (!copied) return false;
-        InsertPath(pending.Path, std::move(pending.Entry));
+        MakeGameFolder(pending.Folder).AppendFile(std::move(pending.Entry));
     }
     return true;
 }

@@ -1,9 +1,12 @@
 #pragma once
-// Pack names compare without regard to the case of A-Z only; every other byte,
-// including those of GBK characters, must match exactly.
+// Pack names are GBK. They compare without regard to the case of A-Z only; every
+// other byte, including those of GBK characters, must match exactly.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+#include "platform/CodePage.h"
 
 namespace pack {
 
@@ -15,6 +18,19 @@ inline bool NamesEqual(std::string_view a, std::string_view b) {
         if (FoldAsciiCase(a[i]) != FoldAsciiCase(b[i])) return false;
     }
     return true;
+}
+
+// A name that a path text can carry: it holds no separator and no control
+// character, and a separator put after it is still found there (a name that ends
+// in a GBK lead byte would take it along).
+inline bool IsPathComponent(std::string_view name) {
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20) return false;
+    }
+    std::string joined(name);
+    joined += '\\';
+    return !name.empty() && platform::FindCharacter(joined, 0, '\\') == name.size() &&
+           platform::FindCharacter(name, 0, '/') == std::string_view::npos;
 }
 
 struct NameHash {

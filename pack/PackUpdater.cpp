@@ -18,8 +18,8 @@ constexpr char kMagic[3] = {'V', 'A', 'H'};
 constexpr uint64_t kMinFileRecord = 4 + 1 + 8 + 4 + 4;
 constexpr uint64_t kMinFolderRecord = 4 + 1 + 4 + 4;
 
-// Next separator at or after `from`, scanning by characters so that the trail
-// byte of a GBK character is never taken for one.
+// Next separator at or after `from`. Pack names are GBK: the trail byte of a
+// double-byte character is never taken for one.
 size_t NextSeparator(std::string_view path, size_t from, bool slashToo) {
     size_t backslash = platform::FindCharacter(path, from, '\\');
     if (!slashToo) return backslash;
@@ -190,9 +190,12 @@ void CPackUpdater::RemovePath(std::string_view path) {
         folder = folder->FindFolder(path.substr(start, separator - start));
         if (!folder) return;
     }
-    std::string_view name = path.substr(start);
+    RemoveFile(*folder, path.substr(start));
+}
+
+void CPackUpdater::RemoveFile(PackFolder& folder, std::string_view name) {
     PackFileEntry taken;
-    if (name.empty() || !folder->TakeFile(name, taken)) return;
+    if (name.empty() || !folder.TakeFile(name, taken)) return;
     // A file of Size 0 owns a single byte; that byte is not worth a list entry.
     if (taken.Size != 0) m_restSpace.Append(std::move(taken));
     --m_uGameFileCount;

@@ -19,9 +19,19 @@
 #include "pack/RestSpaceList.h"
 #include "platform/File.h"
 
-// A file of the update pack waiting to be copied, with its path from the pack root.
+// A folder of the update pack and the game folder that its files go into: found
+// before the copy starts, made when the first file is placed. Merged files are
+// placed through these links, never by a path text split again, so whatever bytes
+// a name holds, a file lands in the folder it came from.
+struct UpdateFolderLink {
+    size_t Parent;          // the root's link is its own parent
+    std::string_view Name;  // the update folder's name; the update tree outlives the merge
+    PackFolder* Game;       // null while the game pack has no such folder
+};
+
+// A file of the update pack waiting to be copied, with its update folder's link.
 struct UpdatePathEntry {
-    std::string Path;  // components joined by '\'
+    size_t Folder;
     PackFileEntry Entry;
 };
 
@@ -83,7 +93,10 @@ private:
     bool ReadGameHeader(CHeaderReader& reader, bool compareMagic, std::array<char, kHeaderBlockSize>& block);
     bool ReadFolderBody(CHeaderReader& reader, PackFolder& folder, int depth);
     bool ReadUpdateHeader(CHeaderReader& reader);
-    void CollectUpdateFiles(PackFolder& folder, const std::string& prefix);
+    void CollectUpdateFiles(PackFolder& folder, size_t link);
+    PackFolder& MakeGameFolder(size_t link);
+    // Takes a file out of a game folder into the rest space list.
+    void RemoveFile(PackFolder& folder, std::string_view name);
     bool CopyUpdateFiles();
     bool AllocateRestSpace(uint32_t size, uint64_t& offset);
     bool CopyIntoRestSpace(PackFileEntry& entry, uint64_t offset);
@@ -116,6 +129,7 @@ private:
 
     std::unique_ptr<PackFolder> m_pGameRoot;
     std::unique_ptr<PackFolder> m_pUpdateRoot;
+    std::vector<UpdateFolderLink> m_updateFolders;
     std::vector<UpdatePathEntry> m_pending;
     CRestSpaceList m_restSpace;
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/CodePage.h"
+
 namespace {
 
 struct Region {
@@ -17,8 +19,9 @@ void VisitFolder(const PackFolder& folder, const std::string& prefix,
     for (const auto& child : folder.Folders()) VisitFolder(*child, prefix + child->Name() + "\\", visit);
 }
 
+// Labels hold GBK pack names; the description is for a person, in UTF-8.
 std::string Describe(const Region& region) {
-    return region.label + " [" + std::to_string(region.offset) + ", +" + std::to_string(region.length) + ")";
+    return platform::GbkToUtf8(region.label) + " [" + std::to_string(region.offset) + ", +" + std::to_string(region.length) + ")";
 }
 
 }  // namespace

@@ -2,15 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include "pack/PackUpdater.h"
+#include "pack/PackVerify.h"
 #include "tests/pack/PackFixture.h"
+#include "tests/support/GbkText.h"
 #include "tests/support/TempFolder.h"
 
 using namespace packtest;
 using testsupport::CTempFolder;
 using testsupport::Exists;
+using testsupport::Gbk;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
@@ -160,6 +164,71 @@ TEST(PackMerge, AGbkNameWithATrailBackslashIsReplacedInPlace) {
     ASSERT_TRUE(Merge(folder.Path()));
     EXPECT_EQ(ReadPack(folder.Path()).fileCount, 2u);
     ExpectPack(folder.Path(), {{gbk + "\\a.bin", "new"}, {gbk + "\\b.bin", "bbb"}});
+}
+
+// Every file as "folder|...|name=bytes" in header order, read through the tree,
+// so that a name holding the byte '\\' stays one name; the pack must verify.
+std::vector<std::string> Layout(const std::string& folder) {
+    CRecordingHost host;
+    CPackUpdater pack(host, folder);
+    EXPECT_TRUE(pack.LoadGameHeader());
+    std::string data = ReadFile(folder + "/data.vaf");
+    std::optional<std::string> conflict = FindPackConflict(pack, data.size());
+    EXPECT_FALSE(conflict) << *conflict;
+    std::vector<std::string> layout;
+    std::function<void(const PackFolder&, const std::string&)> visit = [&](const PackFolder& at,
+                                                                           const std::string& prefix) {
+        for (const PackFileEntry& entry : at.Files())
+            layout.push_back(prefix + entry.Name + "=" + data.substr(static_cast<size_t>(entry.Offset), entry.Size));
+        for (const auto& child : at.Folders()) visit(*child, prefix + child->Name() + "|");
+    };
+    visit(pack.GameRoot(), "");
+    return layout;
+}
+
+// Pack names are GBK, and a name is found by its GBK characters, never by how its
+// bytes look. E4 B8 AD reads as "中" in UTF-8, but in a path its AD and the '\\'
+// after it are one GBK character: "E4 B8 AD \\ a.bin" is valid UTF-8 and one name,
+// "E4 B8 AD \\ 表.bin" is not UTF-8 and one name too. 淺 is 9C 5C; 某 (C4 B3)
+// looks like UTF-8.
+TEST(PackMerge, AndDeletionPlaceAndFindEveryNameByItsGbkCharacters) {
+    const std::string utf8Folder = "\xE4\xB8\xAD";
+    const std::string table = Gbk("表.bin");
+    const std::string rootTable = utf8Folder + "\\" + table;
+    const std::string rootAscii = utf8Folder + "\\a.bin";
+    const std::string trail = Gbk("淺") + "|" + Gbk("擻.bin");
+    const std::string ambiguous = Gbk("某") + "|a.bin";
+    auto build = [&](const std::string& tag) {
+        return CPackBuilder()
+            .Separator('|')
+            .File(utf8Folder + "|" + table, "folder table " + tag)
+            .File(utf8Folder + "|a.bin", "folder ascii " + tag)
+            .File(rootTable, "root table " + tag)
+            .File(rootAscii, "root ascii " + tag)
+            .File(trail, "trail " + tag)
+            .File(ambiguous, "ambiguous " + tag);
+    };
+    CTempFolder folder;
+    build("old").Write(folder.Path());
+    build("new").Write(folder.Path(), "update");
+    ASSERT_TRUE(Merge(folder.Path()));
+    EXPECT_EQ(ReadPack(folder.Path()).fileCount, 6u);
+    EXPECT_EQ(Layout(folder.Path()),
+              (std::vector<std::string>{rootTable + "=root table new", rootAscii + "=root ascii new",
+                                        utf8Folder + "|" + table + "=folder table new",
+                                        utf8Folder + "|a.bin=folder ascii new", trail + "=trail new",
+                                        ambiguous + "=ambiguous new"}));
+
+    WriteFile(folder / "delete.lst", rootTable + "\r\n" + rootAscii + "\r\n" + Gbk("淺") + "\\" + Gbk("擻.bin") +
+                                         "\r\n" + Gbk("某") + "/A.BIN\r\n");
+    {
+        CRecordingHost host;
+        CPackUpdater pack(host, folder.Path());
+        ASSERT_TRUE(pack.ApplyDeleteList() && pack.SaveDataHeader());
+    }
+    EXPECT_EQ(ReadPack(folder.Path()).fileCount, 2u);
+    EXPECT_EQ(Layout(folder.Path()), (std::vector<std::string>{utf8Folder + "|" + table + "=folder table new",
+                                                                utf8Folder + "|a.bin=folder ascii new"}));
 }
 
 struct FailureCase {

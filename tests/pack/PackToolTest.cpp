@@ -4,11 +4,13 @@
 
 #include "platform/ProfileFile.h"
 #include "tests/pack/PackFixture.h"
+#include "tests/support/GbkText.h"
 #include "tests/support/TempFolder.h"
 
 using namespace packtest;
 using testsupport::BuildFolder;
 using testsupport::CTempFolder;
+using testsupport::Gbk;
 using testsupport::ReadFile;
 using testsupport::RunShell;
 using testsupport::WriteFile;
@@ -42,6 +44,20 @@ TEST(PackTool, ListVerifyAndCatReadThePack) {
     EXPECT_EQ(ReadFile(folder / "out"), std::string("to\0wn", 5));
     EXPECT_EQ(Velmor(folder, "cat maps\\\\nothing"), 1);
     EXPECT_NE(ReadFile(folder / "err").find("no file"), std::string::npos);
+}
+
+// Pack names are GBK; the command line is UTF-8 both ways.
+TEST(PackTool, ListAndCatSpeakUtf8ForGbkNames) {
+    CTempFolder folder;
+    CPackBuilder().File(Gbk("地图\\某城.bin"), "town").File("odd\xFF.bin", "odd").Write(folder.Path());
+    ASSERT_EQ(Velmor(folder, "list"), 0);
+    std::string listing = ReadFile(folder / "out");
+    EXPECT_NE(listing.find("  地图/\n    某城.bin  offset 0"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("odd\\xFF.bin  offset"), std::string::npos) << listing;
+    ASSERT_EQ(Velmor(folder, "cat '地图/某城.bin'"), 0) << ReadFile(folder / "err");
+    EXPECT_EQ(ReadFile(folder / "out"), "town");
+    EXPECT_EQ(Velmor(folder, "cat '\xED\x95\x9C.bin'"), 1);
+    EXPECT_NE(ReadFile(folder / "err").find("cannot hold it"), std::string::npos) << ReadFile(folder / "err");
 }
 
 TEST(PackTool, VerifyNamesTheFirstConflict) {

@@ -7,6 +7,7 @@
 
 #include "pack/PackUpdater.h"
 #include "pack/PackVerify.h"
+#include "platform/CodePage.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
@@ -23,10 +24,11 @@ const char* const kUsage =
     "\n"
     "Verbs:\n"
     "  list       the folder tree with every file's offset and size, then the rest space\n"
+    "             (names in UTF-8; a byte that is not GBK shows as \\xHH)\n"
     "  verify     check that every file and free region lies inside data.vaf and that no\n"
     "             two overlap; exit 1 with the first conflict otherwise\n"
-    "  cat PATH   write the bytes of the file at PATH (\\ or /, case of A-Z ignored)\n"
-    "             to standard output\n"
+    "  cat PATH   write the bytes of the file at PATH (UTF-8, \\ or /, case of A-Z\n"
+    "             ignored) to standard output\n"
     "  merge      merge update.vah/update.vaf into the pack and delete them; the recovery\n"
     "             marker StartUpdate is kept in the folder's Version.ini\n"
     "  delete     remove the paths listed in delete.lst, trim the rest space list and\n"
@@ -92,11 +94,14 @@ private:
     uint64_t m_uRange = 0;
 };
 
+// Pack names are GBK; they are shown in UTF-8, bytes that are not GBK as \xHH.
+std::string Shown(const std::string& name) { return platform::GbkToUtf8(name); }
+
 void PrintFolder(const PackFolder& folder, int depth) {
     std::string indent(static_cast<size_t>(depth) * 2, ' ');
-    std::printf("%s%s/\n", indent.c_str(), folder.Name().c_str());
+    std::printf("%s%s/\n", indent.c_str(), Shown(folder.Name()).c_str());
     for (const PackFileEntry& entry : folder.Files()) {
-        std::printf("%s  %s  offset %llu  size %u  extra %u\n", indent.c_str(), entry.Name.c_str(),
+        std::printf("%s  %s  offset %llu  size %u  extra %u\n", indent.c_str(), Shown(entry.Name).c_str(),
                     static_cast<unsigned long long>(entry.Offset), entry.Size, entry.Extra);
     }
     for (const auto& child : folder.Folders()) PrintFolder(*child, depth + 1);
@@ -110,7 +115,7 @@ int RunList(CPackUpdater& pack) {
     PrintFolder(pack.GameRoot(), 0);
     std::printf("rest space (%zu):\n", pack.RestSpace().Count());
     pack.RestSpace().ForEach([](const PackFileEntry& entry) {
-        std::printf("  %s  offset %llu  size %u\n", entry.Name.c_str(), static_cast<unsigned long long>(entry.Offset),
+        std::printf("  %s  offset %llu  size %u\n", Shown(entry.Name).c_str(), static_cast<unsigned long long>(entry.Offset),
                     entry.Size);
     });
     return 0;
@@ -127,8 +132,11 @@ int RunVerify(CPackUpdater& pack) {
     return 0;
 }
 
+// `path` comes from the command line in UTF-8 and is looked up under its GBK name.
 int RunCat(CPackUpdater& pack, const std::string& path) {
-    const PackFileEntry* entry = pack.FindPath(path);
+    std::optional<std::string> gbk = platform::Utf8ToGbk(path);
+    if (!gbk) return Fail("no file " + path + " in the pack: GBK, the code page of pack names, cannot hold it");
+    const PackFileEntry* entry = pack.FindPath(*gbk);
     if (!entry) return Fail("no file " + path + " in the pack");
     platform::CFile data;
     if (!data.Open(pack.DataFilePath(), platform::CFile::Mode::Read) || !data.Seek(entry->Offset)) {

@@ -30,6 +30,7 @@
 #include "launcher/HoverButton.h"
 #include "launcher/MyHtmlView.h"
 #include "launcher/core/Pinger.h"
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/KeyStore.h"
 #include "platform/Process.h"
@@ -83,6 +84,9 @@ constexpr int kLargeNewsPage[] = {8, 64, 656, 254};
 constexpr int kSmallNewsPage[] = {376, 336, 639, 449};
 
 QString FromText(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// Texts of updater.uif are GBK.
+QString FromGameText(const std::string& text) { return FromText(platform::GbkToUtf8(text)); }
 
 }  // namespace
 
@@ -216,9 +220,9 @@ void CKestrunDlg::CreateNewsPages() {
         return std::make_unique<CMyHtmlView>(this, area[0], area[1], area[2], area[3]);
     };
     m_pLargeNewsPage = create(kLargeNewsPage);
-    m_pLargeNewsPage->Navigate(config.Link(0));
+    m_pLargeNewsPage->Navigate(platform::GbkToUtf8(config.Link(0)));
     m_pSmallNewsPage = create(kSmallNewsPage);
-    m_pSmallNewsPage->Navigate(config.Link(1));
+    m_pSmallNewsPage->Navigate(platform::GbkToUtf8(config.Link(1)));
 }
 
 void CKestrunDlg::StartLatencyProbe() {
@@ -377,7 +381,7 @@ void CKestrunDlg::DrawTabText(int left, const std::string& name) {
               listgeometry::kTabTextBottom - listgeometry::kTabTextTop);
     // A name wider than its tab is cut at the tab's edges, not drawn over its neighbours.
     painter.setClipRect(box);
-    painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, FromText(name));
+    painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, FromGameText(name));
     update(box);
 }
 
@@ -395,7 +399,7 @@ void CKestrunDlg::DrawListImage(const std::vector<SListRow>& rows) {
             int top = kRowTextTop + kRowHeight * static_cast<int>(r);
             QRect box(kRowTextLeft, top, kRowTextRight - kRowTextLeft, kRowHeight);
             painter.setClipRect(box);
-            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, FromText(rows[r].Name));
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, FromGameText(rows[r].Name));
         }
     }
     QPainter painter(&m_face);
@@ -483,7 +487,7 @@ void CKestrunDlg::ReleaseMouse() {
 void CKestrunDlg::OpenLink(int index) {
     const std::string& link = TheLauncherConfig().Link(static_cast<size_t>(index));
     if (!link.empty())
-        m_services.OpenUrl(link);
+        m_services.OpenUrl(platform::GbkToUtf8(link));
 }
 
 void CKestrunDlg::ShowAboutBox() {

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/Clock.h"
+#include "platform/CodePage.h"
 #include "platform/IcmpSocket.h"
 
 namespace {
@@ -95,7 +96,7 @@ void LatencyProbeThread(LauncherConfig& config, CPinger& pinger, const std::func
     for (ServerGroup& group : config.Groups) {
         for (ServerEntry& server : group.Servers) {
             if (cancelled) return;
-            pinger.Ping(1, server.GameAddress, server.PingTime);
+            pinger.Ping(1, platform::GbkToUtf8(server.GameAddress), server.PingTime);
             if (server.PingTime != -1 && !cancelled) redraw();
         }
     }

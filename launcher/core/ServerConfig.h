@@ -1,5 +1,7 @@
 #pragma once
-// The records of updater.uif and the selection state built from them. Filled once
+// The records of updater.uif and the selection state built from them. Texts are
+// the file's GBK bytes, converted to UTF-8 only where they are shown or handed on
+// (to the update, the game's command line, the latency probe). Filled once
 // by the loader on the window thread before the latency probe starts; afterwards
 // only PingTime changes (written by the probe alone).
 #include <atomic>

@@ -7,6 +7,7 @@
 #include "launcher/core/ISelectionView.h"
 #include "launcher/core/MyRegKey.h"
 #include "launcher/core/UifFile.h"
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -90,13 +91,17 @@ bool CServerSelection::LoadLauncherConfig() {
     return true;
 }
 
+void TakeServerAddresses(const ServerEntry& server) {
+    SetSharedText(CurrentPatchHost, platform::GbkToUtf8(server.PatchHost));
+    SetSharedText(CurrentGameAddress, platform::GbkToUtf8(server.GameAddress));
+}
+
 void CServerSelection::BeginPatching() {
     if (m_bPatchingStarted || !m_config.HasValidChoice()) return;
     m_bPatchingStarted = true;
     m_view.EnableStartButton(false);
     const ServerEntry& server = m_config.Groups[m_config.SelectedGroup].Servers[m_config.SelectedServer];
-    SetSharedText(CurrentPatchHost, server.PatchHost);
-    SetSharedText(CurrentGameAddress, server.GameAddress);
+    TakeServerAddresses(server);
     if (m_startWorker) m_startWorker();
     m_view.FocusSettingsButton();
 }

@@ -20,6 +20,10 @@ inline constexpr const char* kPatchServerValue = "PATCH_SERVER";
 inline constexpr const char* kLauncherConfigFile = "updater.uif";
 inline constexpr const char* kConfigMissingText = "Error: updater.uif File Not Found!";
 
+// Copies a server's PatchHost and GameAddress into CurrentPatchHost and
+// CurrentGameAddress, the update's host and the game's argument, in UTF-8.
+void TakeServerAddresses(const ServerEntry& server);
+
 class CServerSelection {
 public:
     CServerSelection(ISelectionView& view, CMyRegKey& settingsKey, StartWorkerFunction startWorker,

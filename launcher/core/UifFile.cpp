@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "platform/CodePage.h"
-
 namespace {
 
 constexpr char kMagic[] = {'U', 'I', 'F'};
@@ -27,7 +25,7 @@ public:
         std::string_view field = m_bytes.substr(m_position, width);
         m_position += width;
         size_t end = field.find('\0');
-        text = NormaliseText(field.substr(0, end == std::string_view::npos ? width - 1 : end), width - 1);
+        text = field.substr(0, end == std::string_view::npos ? width - 1 : end);
         return true;
     }
 
@@ -40,19 +38,6 @@ public:
     size_t Left() const { return m_bytes.size() - m_position; }
 
 private:
-    // Texts of the program are UTF-8; those written by Simplified-Chinese tools are
-    // GBK. The result keeps to the field's width, cut between characters.
-    static std::string NormaliseText(std::string_view raw, size_t limit) {
-        if (platform::IsValidUtf8(raw)) return std::string(raw);
-        std::string text = platform::GbkToUtf8(raw);
-        if (text.size() > limit) {
-            size_t cut = limit;
-            while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-            text.resize(cut);
-        }
-        return text;
-    }
-
     std::string_view m_bytes;
     size_t m_position = 0;
 };

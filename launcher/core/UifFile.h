@@ -1,5 +1,5 @@
 #pragma once
-// The byte format of updater.uif: an optional "UIF" magic with a 32-bit header
+// The byte format of updater.uif, whose texts are GBK: an optional "UIF" magic with a 32-bit header
 // value, the groups with their servers, then the links. With the magic a server
 // record is Name (256) + PatchHost (1024) + GameAddress (1024) bytes, without it
 // Name + PatchHost (1280 bytes). Integers are 32-bit little-endian, signed; a count
@@ -30,7 +30,8 @@ struct UifContent {
 // Never reads past the end and never allocates by a count: a count larger than the
 // file can hold ends at the end of the file. A text without a terminating zero
 // within its field keeps the field's width less one byte, as the fixed in-memory
-// fields do; text that is not valid UTF-8 is taken as GBK and converted.
+// fields do. Texts stay the file's GBK bytes; they are converted where they are
+// shown or handed on (UifText.h, the window, the start of an update).
 UifContent ReadUifFile(std::string_view bytes);
 
 // The file for `content`; false with `error` set when a text does not fit its

@@ -1,6 +1,9 @@
 #include "launcher/core/UifText.h"
 
 #include <cstdio>
+#include <optional>
+
+#include "platform/CodePage.h"
 
 namespace {
 
@@ -12,36 +15,49 @@ constexpr const char* kLinkComment =
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
+// `value` is GBK, as in the file.
 bool NeedsQuotes(const std::string& value) {
     if (value.empty()) return false;
     if (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '"') return true;
     for (char c : value) {
         if (IsControl(static_cast<unsigned char>(c))) return true;
     }
-    return false;
+    return !platform::IsGbk(value);
 }
 
+void AppendHex(std::string& text, unsigned char byte) {
+    char escape[5];
+    std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+    text += escape;
+}
+
+void AppendEscaped(std::string& text, char c) {
+    if (c == '"' || c == '\\') {
+        text += '\\';
+        text += c;
+    } else if (c == '\t') {
+        text += "\\t";
+    } else if (c == '\n') {
+        text += "\\n";
+    } else if (c == '\r') {
+        text += "\\r";
+    } else if (IsControl(static_cast<unsigned char>(c))) {
+        AppendHex(text, static_cast<unsigned char>(c));
+    } else {
+        text += c;
+    }
+}
+
+// GBK characters become UTF-8, bytes that are not GBK \xHH, so that the text
+// builds the same bytes again.
 std::string Quote(const std::string& value) {
     std::string quoted = "\"";
-    for (char c : value) {
-        auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (c == '\t') {
-            quoted += "\\t";
-        } else if (c == '\n') {
-            quoted += "\\n";
-        } else if (c == '\r') {
-            quoted += "\\r";
-        } else if (IsControl(byte)) {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-            quoted += escape;
-        } else {
-            quoted += c;
-        }
-    }
+    platform::DecodeGbk(
+        value,
+        [&](std::string_view utf8) {
+            for (char c : utf8) AppendEscaped(quoted, c);
+        },
+        [&](unsigned char byte) { AppendHex(quoted, byte); });
     return quoted + "\"";
 }
 
@@ -49,7 +65,7 @@ void PutSetting(std::string& text, const char* indent, const char* name, const s
     text += indent;
     text += name;
     text += ':';
-    if (!value.empty()) text += " " + (NeedsQuotes(value) ? Quote(value) : value);
+    if (!value.empty()) text += " " + (NeedsQuotes(value) ? Quote(value) : platform::GbkToUtf8(value));
     text += '\n';
 }
 
@@ -60,21 +76,45 @@ int HexDigit(char c) {
     return -1;
 }
 
-// Decodes a quoted value (`raw` starts with '"'); false with `error` set.
+// Appends UTF-8 text in GBK; false with `error` naming the first character that
+// GBK lacks.
+bool AppendGbk(std::string_view utf8, std::string& gbk, std::string& error) {
+    size_t failedAt = 0;
+    std::optional<std::string> converted = platform::Utf8ToGbk(utf8, &failedAt);
+    if (converted) {
+        gbk += *converted;
+        return true;
+    }
+    size_t length = 1;
+    while (failedAt + length < utf8.size() && (static_cast<unsigned char>(utf8[failedAt + length]) & 0xC0) == 0x80) {
+        ++length;
+    }
+    error = "'" + std::string(utf8.substr(failedAt, length)) + "' cannot be written in GBK, the code page of updater.uif";
+    return false;
+}
+
+// Decodes a quoted value (`raw` starts with '"') into GBK; false with `error` set.
+// Text is converted, while \xHH stands for that byte itself.
 bool Unquote(std::string_view raw, std::string& value, std::string& error) {
     value.clear();
+    std::string literal;
+    auto flush = [&] {
+        bool ok = AppendGbk(literal, value, error);
+        literal.clear();
+        return ok;
+    };
     size_t i = 1;
     for (; i < raw.size() && raw[i] != '"'; ++i) {
         if (raw[i] != '\\') {
-            value += raw[i];
+            literal += raw[i];
             continue;
         }
         if (++i >= raw.size()) break;
         switch (raw[i]) {
-        case '"': case '\\': value += raw[i]; break;
-        case 't': value += '\t'; break;
-        case 'n': value += '\n'; break;
-        case 'r': value += '\r'; break;
+        case '"': case '\\': literal += raw[i]; break;
+        case 't': literal += '\t'; break;
+        case 'n': literal += '\n'; break;
+        case 'r': literal += '\r'; break;
         case 'x': {
             int high = i + 1 < raw.size() ? HexDigit(raw[i + 1]) : -1;
             int low = i + 2 < raw.size() ? HexDigit(raw[i + 2]) : -1;
@@ -82,6 +122,7 @@ bool Unquote(std::string_view raw, std::string& value, std::string& error) {
                 error = "\\x needs two hex digits";
                 return false;
             }
+            if (!flush()) return false;
             value += static_cast<char>(high * 16 + low);
             i += 2;
             break;
@@ -99,7 +140,7 @@ bool Unquote(std::string_view raw, std::string& value, std::string& error) {
         error = "text after the closing '\"'";
         return false;
     }
-    return true;
+    return flush();
 }
 
 bool ParseInt(const std::string& value, int32_t& result) {
@@ -124,6 +165,10 @@ public:
     explicit CUifTextParser(UifContent& content) : m_content(content) {}
 
     bool Line(std::string_view line, std::string& error) {
+        if (!platform::IsValidUtf8(line)) {
+            error = "the line is not UTF-8";
+            return false;
+        }
         while (!line.empty() && (IsBlank(line.back()) || line.back() == '\r')) line.remove_suffix(1);
         size_t start = 0;
         while (start < line.size() && IsBlank(line[start])) ++start;
@@ -141,8 +186,8 @@ public:
         std::string value;
         if (!raw.empty() && raw.front() == '"') {
             if (!Unquote(raw, value, error)) return false;
-        } else {
-            value = raw;
+        } else if (!AppendGbk(raw, value, error)) {
+            return false;
         }
         if (value.find('\0') != std::string::npos) {
             error = "a value cannot hold a zero byte";
@@ -210,7 +255,7 @@ private:
 
     static bool Text(const std::string& value, size_t width, std::string& error) {
         if (value.size() < width) return true;
-        error = "the value is " + std::to_string(value.size()) + " bytes long; at most " +
+        error = "the value is " + std::to_string(value.size()) + " bytes long in GBK; at most " +
                 std::to_string(width - 1) + " fit";
         return false;
     }

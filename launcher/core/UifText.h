@@ -15,6 +15,9 @@
 // A value runs from the first non-blank character after the colon to the last one.
 // A value that begins or ends with a blank, begins with '"' or holds control
 // characters is written in double quotes with the escapes \" \\ \t \n \r \xHH.
+// The text is UTF-8 and the file's texts are GBK: reading converts each text (a
+// character that GBK lacks is an error), writing converts back, and a byte of the
+// file that is no GBK character is written as \xHH, which stands for that byte.
 #include <string>
 #include <string_view>
 

@@ -11,8 +11,10 @@
 #include "launcher/core/ServerSelection.h"
 #include "tests/launcher/TestRegistry.h"
 #include "tests/launcher/UifBytes.h"
+#include "tests/support/GbkText.h"
 
 using testsupport::CUifBytes;
+using testsupport::Gbk;
 
 namespace {
 
@@ -240,6 +242,15 @@ TEST_F(ServerSelectionTest, StartCopiesLongTextsWithinTheSharedLimit) {
     EXPECT_EQ(CurrentPatchHost, host);
     EXPECT_EQ(CurrentGameAddress, "");
     EXPECT_FALSE(HasUifMagic);
+}
+
+TEST_F(ServerSelectionTest, StartHandsTheFileGbkTextsOnInUtf8) {
+    ASSERT_TRUE(Load(CUifBytes().Magic(0).Int(1).Group(Gbk("电信"), 1)
+                         .Server(Gbk("某服"), Gbk("补丁.example") + "\xFF", Gbk("游戏.example"))
+                         .Int(0).Bytes()));
+    m_selection.BeginPatching();
+    EXPECT_EQ(CurrentPatchHost, "补丁.example\\xFF");
+    EXPECT_EQ(CurrentGameAddress, "游戏.example");
 }
 
 TEST_F(ServerSelectionTest, FirstRunSavesZeroAndZero) {

@@ -3,8 +3,10 @@
 
 #include "launcher/core/UifFile.h"
 #include "tests/launcher/UifBytes.h"
+#include "tests/support/GbkText.h"
 
 using testsupport::CUifBytes;
+using testsupport::Gbk;
 
 namespace {
 
@@ -131,22 +133,34 @@ TEST(UifFile, TextsWithoutTheirZeroKeepTheFieldWidthLessOne) {
     EXPECT_EQ(content.Truncation, "");
 }
 
-TEST(UifFile, GbkNamesBecomeUtf8AndGarbageAfterTheZeroIsIgnored) {
-    // "电信" in GBK, then bytes after the terminating zero that must not show.
-    std::string gbk = "\xb5\xe7\xd0\xc5";
-    UifContent content = ReadUifFile(CUifBytes().Int(1).Text(gbk + std::string("\0junk", 5), 256).Int(0)
-                                         .Int(0).Raw("trailing").Bytes());
-    ASSERT_EQ(content.Groups.size(), 1u);
-    EXPECT_EQ(content.Groups[0].Name, "\xe7\x94\xb5\xe4\xbf\xa1");
+// Texts are GBK whatever their bytes look like: 庐 (C2 AE), 山 (C9 BD), 梅 (C3 B7)
+// and 某 (C4 B3) are valid UTF-8 as well, and were once taken for it.
+TEST(UifFile, TextsAreTheFileGbkBytesExactly) {
+    const std::string names[] = {Gbk("庐山1"), Gbk("梅"), Gbk("某服 2"), Gbk("电信区"), Gbk("淺"), "a\xFF" "b"};
+    CUifBytes file;
+    file.Magic(0).Int(static_cast<int32_t>(std::size(names)));
+    for (const std::string& name : names) file.Group(name, 1).Server(name, Gbk("补丁.example"), name);
+    // Bytes after a terminating zero are not part of the text.
+    file.Int(1).Text(Gbk("新闻") + std::string("\0junk", 5), 1024).Raw("trailing");
+    UifContent content = ReadUifFile(file.Bytes());
+    ASSERT_EQ(content.Groups.size(), std::size(names));
+    for (size_t i = 0; i < std::size(names); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(content.Groups[i].Name, names[i]);
+        ASSERT_EQ(content.Groups[i].Servers.size(), 1u);
+        EXPECT_EQ(content.Groups[i].Servers[0].Name, names[i]);
+        EXPECT_EQ(content.Groups[i].Servers[0].PatchHost, Gbk("补丁.example"));
+        EXPECT_EQ(content.Groups[i].Servers[0].GameAddress, names[i]);
+    }
+    EXPECT_EQ(content.Links, std::vector<std::string>{Gbk("新闻")});
     EXPECT_EQ(content.TrailingBytes, 8u);
 
-    // A long GBK name grows as UTF-8 and is cut between characters to 255 bytes.
-    std::string longGbk;
-    for (int i = 0; i < 127; ++i) longGbk += gbk.substr(0, 2);
-    content = ReadUifFile(CUifBytes().Int(1).Group(longGbk, 0).Int(0).Bytes());
+    // A text that fills its field keeps 255 bytes, even if that cuts a character.
+    std::string longName;
+    while (longName.size() < 256) longName += Gbk("梅");
+    content = ReadUifFile(CUifBytes().Int(1).Group(longName, 0).Int(0).Bytes());
     ASSERT_EQ(content.Groups.size(), 1u);
-    EXPECT_EQ(content.Groups[0].Name.size(), 255u);
-    EXPECT_EQ(content.Groups[0].Name.substr(0, 3), "\xe7\x94\xb5");
+    EXPECT_EQ(content.Groups[0].Name, longName.substr(0, 255));
 }
 
 TEST(UifFile, WriterMakesTheBytesTheReaderReads) {

@@ -3,9 +3,11 @@
 
 #include "launcher/core/UifText.h"
 #include "tests/launcher/UifBytes.h"
+#include "tests/support/GbkText.h"
 #include "tests/support/TempFolder.h"
 
 using testsupport::CUifBytes;
+using testsupport::Gbk;
 
 namespace {
 
@@ -83,6 +85,9 @@ TEST(UifText, ErrorsNameTheLine) {
         {"magic: yes\nlink: \"\\q\"\n", "line 2: unknown escape \\q"},
         {"magic: yes\nlink: \"\\x4\"\n", "line 2: \\x needs two hex digits"},
         {"magic: yes\nlink: \"\\x00\"\n", "line 2: a value cannot hold a zero byte"},
+        {"magic: yes\ngroup: 电信\xED\x95\x9C区\n", "line 2: '\xED\x95\x9C' cannot be written in GBK, the code page of updater.uif"},
+        {"magic: yes\ngroup: \"\\x41한\"\n", "line 2: '한' cannot be written in GBK, the code page of updater.uif"},
+        {"magic: yes\ngroup: \xB5\xE7\n", "line 2: the line is not UTF-8"},
     };
     for (const auto& [text, message] : cases) {
         UifContent content;
@@ -93,8 +98,31 @@ TEST(UifText, ErrorsNameTheLine) {
     UifContent content;
     std::string error;
     EXPECT_FALSE(ParseUifText("magic: yes\ngroup: " + std::string(256, 'g') + "\n", content, error));
-    EXPECT_EQ(error, "line 2: the value is 256 bytes long; at most 255 fit");
+    EXPECT_EQ(error, "line 2: the value is 256 bytes long in GBK; at most 255 fit");
     EXPECT_TRUE(ParseUifText("magic: yes\ngroup: " + std::string(255, 'g') + "\n", content, error)) << error;
+    // The limit counts GBK bytes: 127 characters of three UTF-8 bytes fit.
+    std::string plums;
+    for (int i = 0; i < 127; ++i) plums += "梅";
+    EXPECT_TRUE(ParseUifText("magic: yes\ngroup: " + plums + "\n", content, error)) << error;
+    EXPECT_EQ(content.Groups.at(0).Name.size(), 254u);
+}
+
+// The text is UTF-8 and the file GBK: names go over converted, and bytes of the
+// file that are no GBK characters come back as \xHH, so nothing is lost.
+TEST(UifText, ConvertsTextsAndEscapesBytesThatAreNotGbk) {
+    UifContent content;
+    content.HasMagic = false;
+    for (const std::string& name : {Gbk("庐山1"), Gbk("梅"), std::string("a\xFF" "b"), Gbk("淺") + "\x81"})
+        content.Groups.push_back(ServerGroup{name, {}});
+    std::string text = FormatUifText(content);
+    EXPECT_NE(text.find("group: 庐山1\n\ngroup: 梅\n\ngroup: \"a\\xFFb\"\n\ngroup: \"淺\\x81\"\n"),
+              std::string::npos)
+        << text;
+    UifContent parsed;
+    std::string error;
+    ASSERT_TRUE(ParseUifText(text, parsed, error)) << error;
+    ASSERT_EQ(parsed.Groups.size(), content.Groups.size());
+    for (size_t i = 0; i < content.Groups.size(); ++i) EXPECT_EQ(parsed.Groups[i].Name, content.Groups[i].Name);
 }
 
 class VelmorUifTool : public ::testing::Test {
@@ -115,13 +143,16 @@ TEST_F(VelmorUifTool, BuildThenDumpGivesTheTextBack) {
     std::string bytes = testsupport::ReadFile(m_folder / "updater.uif");
     EXPECT_EQ(bytes.size(), 7 + 4 + 3 * 260 + 3 * 2304 + 4 + 3 * 1024u);
     EXPECT_EQ(bytes.substr(0, 11), std::string("UIF\xfb\xff\xff\xff\x03\0\0\0", 11));
+    // The first group's name, as GBK and zero-padded.
+    std::string name = Gbk("电信区");
+    EXPECT_EQ(bytes.substr(11, name.size() + 1), name + std::string(1, '\0'));
     ASSERT_EQ(Run("dump " + (m_folder / "updater.uif")), 0) << Err();
     EXPECT_EQ(Out(), kText);
 }
 
 TEST_F(VelmorUifTool, DumpThenBuildGivesTheFileBack) {
-    const std::string file = CUifBytes().Int(2).Group("A", 1).Server("a", "patch.a").Group("B", 0).Int(1)
-                                 .Link("http://x").Bytes();
+    const std::string file = CUifBytes().Int(2).Group(Gbk("庐山"), 1).Server(Gbk("某服"), "patch.a").Group("B\xFF", 0)
+                                 .Int(1).Link("http://x").Bytes();
     testsupport::WriteFile(m_folder / "updater.uif", file);
     ASSERT_EQ(Run("dump " + (m_folder / "updater.uif")), 0) << Err();
     testsupport::WriteFile(m_folder / "text", Out());

@@ -93,8 +93,7 @@ bool ChooseServer(const UpdateOptions& options) {
         const LauncherConfig& config = TheLauncherConfig();
         if (config.HasValidGroup() && config.SelectedServer < config.ServerCountOfSelectedGroup()) {
             const ServerEntry& server = config.Groups[config.SelectedGroup].Servers[config.SelectedServer];
-            SetSharedText(CurrentPatchHost, server.PatchHost);
-            SetSharedText(CurrentGameAddress, server.GameAddress);
+            TakeServerAddresses(server);
         } else if (options.host.empty()) {
             std::fprintf(stderr, "velmor update: updater.uif offers no server to choose; give --host\n");
             return false;

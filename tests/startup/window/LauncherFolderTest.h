@@ -12,6 +12,7 @@
 
 #include "launcher/core/UifFile.h"
 #include "tests/startup/window/LauncherProcess.h"
+#include "tests/support/GbkText.h"
 #include "tests/support/ScriptedHttpServer.h"
 #include "tests/support/TempFolder.h"
 
@@ -37,10 +38,10 @@ protected:
         content.Links = links;
         content.HasMagic = true;
         ServerGroup group;
-        group.Name = "一区";
+        group.Name = testsupport::Gbk("一区");
         for (int s = 1; s <= 4; ++s) {
             ServerEntry entry;
-            entry.Name = "服务器 " + std::to_string(s);
+            entry.Name = testsupport::Gbk("服务器 " + std::to_string(s));
             entry.PatchHost = "127.0.0.1:" + std::to_string(testsupport::CScriptedHttpServer::UnusedPort());
             entry.GameAddress = "127.0.0." + std::to_string(s);
             group.Servers.push_back(entry);

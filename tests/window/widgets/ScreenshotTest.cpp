@@ -19,9 +19,9 @@ UifContent ShowcaseContent() {
     const char* servers[] = {"风暴之巅", "银月城", "北境王冠", "龙息峡谷", "灰烬要塞", "星辰神殿", "白霜平原",
                              "赤焰山脉", "暮光森林"};
     for (size_t g = 0; g < content.Groups.size(); ++g) {
-        content.Groups[g].Name = groups[g];
+        content.Groups[g].Name = testsupport::Gbk(groups[g]);
         for (size_t s = 0; s < content.Groups[g].Servers.size(); ++s)
-            content.Groups[g].Servers[s].Name = servers[s];
+            content.Groups[g].Servers[s].Name = testsupport::Gbk(servers[s]);
     }
     return content;
 }

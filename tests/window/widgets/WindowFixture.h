@@ -15,6 +15,7 @@
 
 #include "launcher/KestrunDlg.h"
 #include "launcher/core/UifFile.h"
+#include "tests/support/GbkText.h"
 #include "tests/support/TempFolder.h"
 
 namespace windowtest {
@@ -37,10 +38,10 @@ inline UifContent MakeContent(const std::vector<int>& serversPerGroup, bool magi
     content.HasMagic = magic;
     for (size_t g = 0; g < serversPerGroup.size(); ++g) {
         ServerGroup group;
-        group.Name = "区" + std::to_string(g + 1);
+        group.Name = testsupport::Gbk("区" + std::to_string(g + 1));
         for (int s = 0; s < serversPerGroup[g]; ++s) {
             ServerEntry entry;
-            entry.Name = "服务器 " + std::to_string(g + 1) + "-" + std::to_string(s + 1);
+            entry.Name = testsupport::Gbk("服务器 " + std::to_string(g + 1) + "-" + std::to_string(s + 1));
             entry.PatchHost = "127.0.0.1:9";
             entry.GameAddress = "127.0.0.1";
             group.Servers.push_back(entry);

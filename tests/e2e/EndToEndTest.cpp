@@ -110,9 +110,17 @@ TEST_F(EndToEnd, MkpatchRoundTripGivesTheNewRelease) {
     newRelease.packed["case/renamed.bin"] = "same bytes";
     oldRelease.packed["case/Changed.bin"] = "old bytes";
     newRelease.packed["case/CHANGED.bin"] = "new bytes!";
+    // Chinese names travel in GBK inside the packs and delete.lst: GBK characters
+    // that look like UTF-8 (某, 庐, 梅), ones with a trail byte 0x5C (淺, 擻).
+    oldRelease.packed["地图/某城.bin"] = "old town";
+    newRelease.packed["地图/某城.bin"] = "new town, larger than before";
+    oldRelease.packed["旧/梅.bin"] = "retired";
+    newRelease.packed["新/庐山.bin"] = NoiseBytes(900, 5);
+    oldRelease.packed["淺/擻.bin"] = "shallow";
+    newRelease.packed["淺/擻.bin"] = "deeper";
     oldRelease.loose = {{"docs/readme.txt", "old"}, {"Game.exe", RecordingGameScript(m_record)}};
     newRelease.loose = {{"docs/readme.txt", "new readme"}, {"Game.exe", RecordingGameScript(m_record)},
-                        {"bin/new.dll", NoiseBytes(70000, 4)}, {"docs/empty.txt", ""}};
+                        {"bin/new.dll", NoiseBytes(70000, 4)}, {"docs/empty.txt", ""}, {"说明/读我.txt", "读我"}};
 
     std::string oldFolder = m_work / "old";
     std::string newFolder = m_work / "new";

@@ -12,6 +12,7 @@
 #include "pack/PackVerify.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
+#include "tests/support/GbkText.h"
 #include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;
@@ -37,12 +38,18 @@ bool IsRecordOrPack(const std::string& relative) {
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 // Pack paths are found without regard to the case of A-Z, so their spelling is
-// not part of what a folder holds.
+// not part of what a folder holds. Names are GBK: only A-Z are folded, and only
+// the separators put between names become '/' (a trail byte 0x5C stays).
 std::string PackKey(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
     std::transform(path.begin(), path.end(), path.begin(),
-                   [](unsigned char c) { return c < 0x80 ? static_cast<char>(std::tolower(c)) : static_cast<char>(c); });
+                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : static_cast<char>(c); });
     return path;
+}
+
+void CollectPacked(const PackFolder& folder, const std::string& prefix, const std::string& data, FileSet& packed) {
+    for (const PackFileEntry& entry : folder.Files())
+        packed[PackKey(prefix + entry.Name)] = data.substr(static_cast<size_t>(entry.Offset), entry.Size);
+    for (const auto& child : folder.Folders()) CollectPacked(*child, prefix + child->Name() + "/", data, packed);
 }
 
 }  // namespace
@@ -95,15 +102,14 @@ GameContent ReadGameContent(const std::string& folder) {
         content.error = *conflict;
         return content;
     }
-    ForEachPackFile(pack.GameRoot(), [&](const std::string& path, const PackFileEntry& entry) {
-        content.packed[PackKey(path)] = data.substr(static_cast<size_t>(entry.Offset), entry.Size);
-    });
+    CollectPacked(pack.GameRoot(), "", data, content.packed);
     return content;
 }
 
 GameContent ExpectedContent(const GameVersion& version) {
     GameContent content;
-    for (const auto& [path, bytes] : version.packed) content.packed[PackKey(path)] = bytes;
+    // The pack holds its names in GBK, as iconv writes them.
+    for (const auto& [path, bytes] : version.packed) content.packed[PackKey(testsupport::Gbk(path))] = bytes;
     content.loose = version.loose;
     return content;
 }

@@ -12,7 +12,7 @@
 
 namespace e2e {
 
-// Relative path ('/' between components) to the file's bytes.
+// Relative path (UTF-8, '/' between components) to the file's bytes.
 using FileSet = std::map<std::string, std::string>;
 
 struct GameVersion {
@@ -22,7 +22,7 @@ struct GameVersion {
 
 // What a game folder holds, as a player would compare it.
 struct GameContent {
-    FileSet packed;  // pack paths with '/' and A-Z in lower case, as the pack finds them
+    FileSet packed;  // GBK pack paths with '/' and A-Z in lower case, as the pack finds them
     FileSet loose;   // every other file but Version.ini and the pack files
     std::string error;  // why the pack could not be read, or its first conflict
 };

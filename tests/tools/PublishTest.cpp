@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/ProfileFile.h"
+#include "tests/support/GbkText.h"
 #include "tests/support/TempFolder.h"
 
 using testsupport::CTempFolder;
@@ -34,7 +35,120 @@ std::string PackFile(const std::string& folder, const std::string& path) {
     return Capture(Velmor() + " pack cat '" + path + "' --folder " + folder);
 }
 
+// A name record of a pack header: its length with the zero, the bytes, the zero.
+std::string NameRecord(const std::string& name) {
+    std::string record;
+    uint32_t length = static_cast<uint32_t>(name.size() + 1);
+    for (int i = 0; i < 4; ++i) record += static_cast<char>((length >> (8 * i)) & 0xFF);
+    return record + name + std::string(1, '\0');
+}
+
+bool Holds(const std::string& bytes, const std::string& part) { return bytes.find(part) != std::string::npos; }
+
 }  // namespace
+
+TEST(Mkpack, WritesNamesInGbkAndRefusesNamesGbkCannotHold) {
+    CTempFolder base;
+    testsupport::WriteFile(base / "src/地图/某城.bin", "town");
+    testsupport::WriteFile(base / "src/淺.txt", "shallow");
+    testsupport::WriteFile(base / "src/plain.bin", "plain");
+    int status = 0;
+    std::string output = Capture(Velmor() + " mkpack --from " + base / "src" + " --folder " + base.Path(), &status);
+    ASSERT_EQ(status, 0) << output;
+    std::string header = testsupport::ReadFile(base / "data.vah");
+    for (const char* name : {"地图", "某城.bin", "淺.txt"}) {
+        EXPECT_TRUE(Holds(header, NameRecord(testsupport::Gbk(name)))) << name;
+        EXPECT_FALSE(Holds(header, name)) << name << " in UTF-8";
+    }
+    EXPECT_EQ(PackFile(base.Path(), "地图/某城.bin"), "town");
+
+    struct Case {
+        const char* what;
+        std::string name;
+        const char* reason;
+    } cases[] = {
+        {"outside GBK", "\xED\x95\x9C.bin", "GBK, the game's code page, cannot hold this name"},
+        {"not UTF-8", testsupport::Gbk("表") + ".bin", "the name is not UTF-8"},
+        {"a backslash", "a\\b.bin", "a pack name cannot hold '\\'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CTempFolder game;
+        testsupport::WriteFile(game / "src/sub/ok.bin", "ok");
+        testsupport::WriteFile(game / ("src/sub/" + c.name), "x");
+        output = Capture(Velmor() + " mkpack --from " + game / "src" + " --folder " + game.Path(), &status);
+        EXPECT_EQ(status, 1);
+        EXPECT_TRUE(Holds(output, "sub/" + c.name + ": " + c.reason)) << output;
+        EXPECT_FALSE(testsupport::Exists(game / "data.vah"));
+        EXPECT_FALSE(testsupport::Exists(game / "data.vaf"));
+    }
+}
+
+TEST(Mkpack, FollowsLinksToFilesInsideTheSourceAndRefusesOthers) {
+    CTempFolder base;
+    testsupport::WriteFile(base / "src/real.bin", "real bytes");
+    testsupport::WriteFile(base / "outside.bin", "elsewhere");
+    ASSERT_EQ(testsupport::RunShell("mkdir " + base / "src/maps" + " && ln -s ../real.bin " + base / "src/maps/alias.bin"), 0);
+    int status = 0;
+    std::string output = Capture(Velmor() + " mkpack --from " + base / "src" + " --folder " + base.Path(), &status);
+    ASSERT_EQ(status, 0) << output;
+    EXPECT_TRUE(Holds(output, "followed the link maps/alias.bin to real.bin")) << output;
+    EXPECT_EQ(PackFile(base.Path(), "maps/alias.bin"), "real bytes");
+    EXPECT_EQ(PackFile(base.Path(), "real.bin"), "real bytes");
+
+    struct Case {
+        const char* what;
+        const char* make;  // run in the source folder
+        const char* reason;
+    } cases[] = {
+        {"outside", "ln -s ../outside.bin away.bin", "away.bin: a symbolic link to "},
+        {"folder", "mkdir dir && ln -s dir dirlink", "dirlink: a symbolic link to something other than a file"},
+        {"dangling", "ln -s nothing.bin gone.bin", "gone.bin: a symbolic link that leads nowhere"},
+        {"fifo", "mkfifo pipe", "pipe: neither a file nor a folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CTempFolder game;
+        testsupport::WriteFile(game / "src/ok.bin", "ok");
+        testsupport::WriteFile(game / "outside.bin", "elsewhere");
+        ASSERT_EQ(testsupport::RunShell("cd " + game / "src" + " && " + c.make), 0);
+        output = Capture(Velmor() + " mkpack --from " + game / "src" + " --folder " + game.Path(), &status);
+        EXPECT_EQ(status, 1);
+        EXPECT_TRUE(Holds(output, c.reason)) << output;
+        EXPECT_FALSE(testsupport::Exists(game / "data.vah"));
+    }
+}
+
+TEST(Mkpatch, KeepsPackNamesInGbkAndArchiveNamesInMarkedUtf8) {
+    CTempFolder base;
+    MakeGame(base, "old", {{"地图/某城.bin", "old town"}, {"旧/梅.bin", "gone"}}, {});
+    MakeGame(base, "new", {{"地图/某城.bin", "new town"}, {"新/淺.bin", "new"}}, {{"说明/读我.txt", "read me"}});
+    int status = 0;
+    std::string output = Capture(Velmor() + " mkpatch --old " + base / "old" + " --new " + base / "new" +
+                                     " --number 2 --out " + base / "root",
+                                 &status);
+    ASSERT_EQ(status, 0) << output;
+    std::string archive = base / "root/velmor/patch/pv0002.patch";
+    // Python's zipfile lists each name with the archive's UTF-8 mark.
+    const char* script =
+        "import sys, zipfile\n"
+        "for i in zipfile.ZipFile(sys.argv[1]).infolist(): print(i.filename, i.flag_bits & 0x800)\n";
+    testsupport::WriteFile(base / "list.py", script);
+    EXPECT_EQ(Capture("python3 " + base / "list.py" + " " + archive),
+              "说明/读我.txt 2048\nupdate.vah 2048\nupdate.vaf 2048\ndelete.lst 2048\n");
+    EXPECT_EQ(Capture("unzip -p " + archive + " delete.lst"), testsupport::Gbk("旧\\梅.bin") + "\r\n");
+    std::string header = Capture("unzip -p " + archive + " update.vah");
+    for (const char* name : {"地图", "某城.bin", "新", "淺.bin"}) EXPECT_TRUE(Holds(header, NameRecord(testsupport::Gbk(name)))) << name;
+
+    // A loose file whose name the game's code page cannot hold is refused.
+    testsupport::WriteFile(base / "new/\xED\x95\x9C.txt", "x");
+    output = Capture(Velmor() + " mkpatch --old " + base / "old" + " --new " + base / "new" + " --number 3 --out " +
+                         base / "root",
+                     &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(Holds(output, "loose file \xED\x95\x9C.txt: GBK, the game's code page, cannot hold its name")) << output;
+    EXPECT_FALSE(testsupport::Exists(base / "root/velmor/patch/pv0003.patch"));
+}
 
 TEST(Mkpatch, CarriesChangedLooseFilesPackChangesAndDeletions) {
     CTempFolder base;

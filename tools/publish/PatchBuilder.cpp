@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "pack/PackName.h"
+#include "platform/CodePage.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/ProfileFile.h"
@@ -115,7 +116,7 @@ bool WriteUpdatePack(const PackSnapshot& newPack, const PackDiff& diff, const st
     uint64_t offset = 0;
     for (const PackSnapshotFile* file : diff.changed) {
         if (!CopyRegion(from, file->entry, to)) {
-            error = "cannot copy " + file->path + " into the update pack";
+            error = "cannot copy " + platform::GbkToUtf8(file->path) + " into the update pack";
             return false;
         }
         PackFileEntry entry = file->entry;
@@ -141,7 +142,16 @@ std::vector<std::string> ChangedLooseFiles(const PatchBuildRequest& request, Pat
         std::string relative = fs::relative(it->path(), request.newFolder, ignored).generic_string();
         if (IsLauncherOwnedFile(relative)) continue;
         std::string old = platform::ToNativePath(request.oldFolder + "/" + relative);
-        if (!platform::RegularFileExists(old) || !SameFileBytes(old, it->path().string())) changed.push_back(relative);
+        if (platform::RegularFileExists(old) && SameFileBytes(old, it->path().string())) continue;
+        // The archive marks its names as UTF-8, and the game can only reach a file
+        // whose name its code page can hold.
+        if (!platform::Utf8ToGbk(relative)) {
+            result.error = "loose file " + relative + ": " +
+                           (platform::IsValidUtf8(relative) ? "GBK, the game's code page, cannot hold its name"
+                                                            : "its name is not UTF-8");
+            return {};
+        }
+        changed.push_back(relative);
     }
     for (auto it = fs::recursive_directory_iterator(request.oldFolder, ignored); it != fs::recursive_directory_iterator();
          it.increment(ignored)) {
@@ -199,6 +209,7 @@ PatchBuildResult BuildPatch(const PatchBuildRequest& request) {
         result.warnings.push_back("the new folder has no data.vah: the pack is left as it is");
     }
     result.looseFiles = ChangedLooseFiles(request, result);
+    if (!result.error.empty()) return result;
 
     char name[32];
     std::snprintf(name, sizeof name, "pv%.4u.patch", request.number);

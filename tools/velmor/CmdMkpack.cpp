@@ -27,7 +27,9 @@ int RunMkpack(const std::vector<std::string>& args) {
                      "usage: velmor mkpack --from DIR [--folder GAMEDIR] [--stamp N]\n\n"
                      "Writes GAMEDIR/data.vah and GAMEDIR/data.vaf (default: the current folder)\n"
                      "holding every file below DIR under its relative path, for a new\n"
-                     "installation. Existing pack files are replaced.\n");
+                     "installation. Existing pack files are replaced. Names are stored in GBK,\n"
+                     "the game's code page; a name that GBK cannot hold is refused. A symbolic\n"
+                     "link to a file inside DIR is packed as that file; other links are refused.\n");
         return WantsHelp(args) ? 0 : 1;
     }
     PackWriteResult result = WritePackFromFolder(from, folder, stamp);
@@ -35,6 +37,7 @@ int RunMkpack(const std::vector<std::string>& args) {
         std::fprintf(stderr, "velmor mkpack: %s\n", result.error.c_str());
         return 1;
     }
+    for (const std::string& note : result.notes) std::printf("velmor mkpack: %s\n", note.c_str());
     std::printf("%s/data.vah: %zu files\n", folder.c_str(), result.files);
     return 0;
 }

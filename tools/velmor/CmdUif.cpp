@@ -32,9 +32,13 @@ void PrintHelp() {
         "      game-address: ADDRESS   only with the magic\n"
         "  link: URL                   in order: large news page, small news page,\n"
         "                              then the six link buttons\n\n"
-        "Names hold at most 255 bytes, hosts, addresses and links 1023. A value with\n"
-        "blanks at either end, a leading '\"' or control characters is written in double\n"
-        "quotes with the escapes \\\" \\\\ \\t \\n \\r \\xHH.\n\n"
+        "The text is UTF-8; updater.uif holds its texts in GBK, the game's code page:\n"
+        "build converts them and refuses a text that GBK cannot hold, dump converts\n"
+        "back and writes a byte that is no GBK character as \\xHH, which build writes\n"
+        "back as that byte. Names hold at most 255 bytes in GBK, hosts, addresses and\n"
+        "links 1023. A value with blanks at either end, a leading '\"', control\n"
+        "characters or such bytes is written in double quotes with the escapes\n"
+        "\\\" \\\\ \\t \\n \\r \\xHH.\n\n"
         "Exit status: 0 done; 1 error; 2 (dump) the file ends early: what it holds up\n"
         "to there is printed, and a warning says where it ends.\n");
 }

@@ -148,6 +148,22 @@ TEST(Mkpatch, KeepsPackNamesInGbkAndArchiveNamesInMarkedUtf8) {
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(Holds(output, "loose file \xED\x95\x9C.txt: GBK, the game's code page, cannot hold its name")) << output;
     EXPECT_FALSE(testsupport::Exists(base / "root/velmor/patch/pv0003.patch"));
+
+    // A pack name ending in a GBK lead byte would take the separator after it in
+    // delete.lst; such a pack is refused rather than patched under other paths.
+    const std::string u32("\x01\0\0\0", 4);  // a count or size of 1
+    std::string unpathable = "VAH" + std::string(4, '\0') + u32 + std::string(40, '\0') + NameRecord("root") + u32 +
+                         NameRecord("x\xB1") + std::string(8, '\0') + u32 + std::string(4, '\0') +
+                         std::string(4, '\0') + std::string(4, '\0') + std::string(4, '\0');
+    testsupport::WriteFile(base / "old/data.vah", unpathable);
+    testsupport::WriteFile(base / "old/data.vaf", std::string("a\0", 2));
+    std::remove((base / "new/\xED\x95\x9C.txt").c_str());
+    output = Capture(Velmor() + " mkpatch --old " + base / "old" + " --new " + base / "new" + " --number 3 --out " +
+                         base / "root",
+                     &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(Holds(output, "data.vah holds a name that no pack path can carry: x\\xB1")) << output;
+    EXPECT_FALSE(testsupport::Exists(base / "root/velmor/patch/pv0003.patch"));
 }
 
 TEST(Mkpatch, CarriesChangedLooseFilesPackChangesAndDeletions) {

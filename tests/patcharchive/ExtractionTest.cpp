@@ -177,21 +177,17 @@ with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
     EXPECT_EQ(Tree(m_destination), expected);
 }
 
-TEST_F(ExtractionTest, ChineseNamesFromBsdtarAndSevenZipAreCreatedAsTheyWereOnDisk) {
+// GBK names written by a tool of its own: bsdtar converts them with its hdrcharset
+// option and leaves them unmarked, as Simplified-Chinese tools do.
+TEST_F(ExtractionTest, GbkNamesFromBsdtarAreCreatedAsTheyWereOnDisk) {
     WriteFile(m_source + "/地图/某城.bin", "map");
     WriteFile(m_source + "/梅.txt", "plum");
-    // bsdtar converts the names to GBK itself and leaves them unmarked; 7z marks UTF-8.
     ASSERT_EQ(RunShell("cd " + m_source + " && LC_ALL=C.UTF-8 bsdtar --format zip --options zip:hdrcharset=GBK -cf " +
-                       m_work / "gbk.zip" + " 地图 梅.txt && LC_ALL=C.UTF-8 7z a -tzip -bd " + m_work / "7z.zip" +
-                       " 地图 梅.txt >/dev/null"),
+                       m_work / "gbk.zip" + " 地图 梅.txt"),
               0);
-    for (const char* archive : {"gbk.zip", "7z.zip"}) {
-        SCOPED_TRACE(archive);
-        fs::remove_all(m_destination);
-        std::string failure;
-        ASSERT_EQ(Extract(m_work.Path() + "/" + archive, &failure), 1) << failure;
-        EXPECT_EQ(Tree(m_destination), Tree(m_source));
-    }
+    std::string failure;
+    ASSERT_EQ(Extract(m_work / "gbk.zip", &failure), 1) << failure;
+    EXPECT_EQ(Tree(m_destination), Tree(m_source));
 }
 
 TEST_F(ExtractionTest, EncryptedEntryFailsAfterTheEntriesBeforeIt) {

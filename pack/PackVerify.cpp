@@ -21,7 +21,8 @@ void VisitFolder(const PackFolder& folder, const std::string& prefix,
 
 // Labels hold GBK pack names; the description is for a person, in UTF-8.
 std::string Describe(const Region& region) {
-    return platform::GbkToUtf8(region.label) + " [" + std::to_string(region.offset) + ", +" + std::to_string(region.length) + ")";
+    return platform::GbkToUtf8(region.label) + " [" + std::to_string(region.offset) + ", +" +
+           std::to_string(region.length) + ")";
 }
 
 }  // namespace

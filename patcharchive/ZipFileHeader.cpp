@@ -42,7 +42,8 @@ bool CZipFileHeader::ReadCentral(std::string_view& directory) {
 }
 
 void CZipFileHeader::ConvertFileName() {
-    ZipEntryName decoded = DecodeZipEntryName((m_uFlag & kFlagUtf8Name) != 0, m_pszFileName.View(), m_pExtraField.View());
+    ZipEntryName decoded =
+        DecodeZipEntryName((m_uFlag & kFlagUtf8Name) != 0, m_pszFileName.View(), m_pExtraField.View());
     m_strNameProblem = std::move(decoded.problem);
     m_pszFileName.Assign(decoded.name);
 }

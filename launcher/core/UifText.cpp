@@ -89,7 +89,8 @@ bool AppendGbk(std::string_view utf8, std::string& gbk, std::string& error) {
     while (failedAt + length < utf8.size() && (static_cast<unsigned char>(utf8[failedAt + length]) & 0xC0) == 0x80) {
         ++length;
     }
-    error = "'" + std::string(utf8.substr(failedAt, length)) + "' cannot be written in GBK, the code page of updater.uif";
+    error = "'" + std::string(utf8.substr(failedAt, length)) +
+            "' cannot be written in GBK, the code page of updater.uif";
     return false;
 }
 

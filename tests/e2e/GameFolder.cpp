@@ -41,8 +41,9 @@ std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 // not part of what a folder holds. Names are GBK: only A-Z are folded, and only
 // the separators put between names become '/' (a trail byte 0x5C stays).
 std::string PackKey(std::string path) {
-    std::transform(path.begin(), path.end(), path.begin(),
-                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : static_cast<char>(c); });
+    for (char& c : path) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
     return path;
 }
 

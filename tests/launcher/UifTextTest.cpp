@@ -85,7 +85,8 @@ TEST(UifText, ErrorsNameTheLine) {
         {"magic: yes\nlink: \"\\q\"\n", "line 2: unknown escape \\q"},
         {"magic: yes\nlink: \"\\x4\"\n", "line 2: \\x needs two hex digits"},
         {"magic: yes\nlink: \"\\x00\"\n", "line 2: a value cannot hold a zero byte"},
-        {"magic: yes\ngroup: 电信\xED\x95\x9C区\n", "line 2: '\xED\x95\x9C' cannot be written in GBK, the code page of updater.uif"},
+        {"magic: yes\ngroup: 电信\xED\x95\x9C区\n",
+         "line 2: '\xED\x95\x9C' cannot be written in GBK, the code page of updater.uif"},
         {"magic: yes\ngroup: \"\\x41한\"\n", "line 2: '한' cannot be written in GBK, the code page of updater.uif"},
         {"magic: yes\ngroup: \xB5\xE7\n", "line 2: the line is not UTF-8"},
     };

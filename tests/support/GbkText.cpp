@@ -20,7 +20,8 @@ std::string RunIconv(const std::string& utf8) {
     bool written = write(descriptor, utf8.data(), utf8.size()) == static_cast<ssize_t>(utf8.size());
     close(descriptor);
     std::string output;
-    FILE* pipe = written ? popen(("iconv -f UTF-8 -t GBK " + std::string(path) + " 2>/dev/null").c_str(), "r") : nullptr;
+    std::string command = "iconv -f UTF-8 -t GBK " + std::string(path) + " 2>/dev/null";
+    FILE* pipe = written ? popen(command.c_str(), "r") : nullptr;
     int status = -1;
     if (pipe) {
         char buffer[4096];

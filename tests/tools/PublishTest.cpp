@@ -88,7 +88,8 @@ TEST(Mkpack, FollowsLinksToFilesInsideTheSourceAndRefusesOthers) {
     CTempFolder base;
     testsupport::WriteFile(base / "src/real.bin", "real bytes");
     testsupport::WriteFile(base / "outside.bin", "elsewhere");
-    ASSERT_EQ(testsupport::RunShell("mkdir " + base / "src/maps" + " && ln -s ../real.bin " + base / "src/maps/alias.bin"), 0);
+    ASSERT_EQ(testsupport::RunShell("mkdir " + base / "src/maps" + " && ln -s ../real.bin " + base / "src/maps/alias.bin"),
+              0);
     int status = 0;
     std::string output = Capture(Velmor() + " mkpack --from " + base / "src" + " --folder " + base.Path(), &status);
     ASSERT_EQ(status, 0) << output;
@@ -124,9 +125,12 @@ TEST(Mkpatch, KeepsPackNamesInGbkAndArchiveNamesInMarkedUtf8) {
     MakeGame(base, "old", {{"地图/某城.bin", "old town"}, {"旧/梅.bin", "gone"}}, {});
     MakeGame(base, "new", {{"地图/某城.bin", "new town"}, {"新/淺.bin", "new"}}, {{"说明/读我.txt", "read me"}});
     int status = 0;
-    std::string output = Capture(Velmor() + " mkpatch --old " + base / "old" + " --new " + base / "new" +
-                                     " --number 2 --out " + base / "root",
-                                 &status);
+    auto mkpatch = [&](const char* number) {
+        return Capture(Velmor() + " mkpatch --old " + base / "old" + " --new " + base / "new" + " --number " + number +
+                           " --out " + base / "root",
+                       &status);
+    };
+    std::string output = mkpatch("2");
     ASSERT_EQ(status, 0) << output;
     std::string archive = base / "root/velmor/patch/pv0002.patch";
     // Python's zipfile lists each name with the archive's UTF-8 mark.
@@ -138,29 +142,29 @@ TEST(Mkpatch, KeepsPackNamesInGbkAndArchiveNamesInMarkedUtf8) {
               "说明/读我.txt 2048\nupdate.vah 2048\nupdate.vaf 2048\ndelete.lst 2048\n");
     EXPECT_EQ(Capture("unzip -p " + archive + " delete.lst"), testsupport::Gbk("旧\\梅.bin") + "\r\n");
     std::string header = Capture("unzip -p " + archive + " update.vah");
-    for (const char* name : {"地图", "某城.bin", "新", "淺.bin"}) EXPECT_TRUE(Holds(header, NameRecord(testsupport::Gbk(name)))) << name;
+    for (const char* name : {"地图", "某城.bin", "新", "淺.bin"})
+        EXPECT_TRUE(Holds(header, NameRecord(testsupport::Gbk(name)))) << name;
 
     // A loose file whose name the game's code page cannot hold is refused.
     testsupport::WriteFile(base / "new/\xED\x95\x9C.txt", "x");
-    output = Capture(Velmor() + " mkpatch --old " + base / "old" + " --new " + base / "new" + " --number 3 --out " +
-                         base / "root",
-                     &status);
+    output = mkpatch("3");
     EXPECT_EQ(status, 1);
-    EXPECT_TRUE(Holds(output, "loose file \xED\x95\x9C.txt: GBK, the game's code page, cannot hold its name")) << output;
+    EXPECT_TRUE(Holds(output, "loose file \xED\x95\x9C.txt: GBK, the game's code page, cannot hold its name"))
+        << output;
     EXPECT_FALSE(testsupport::Exists(base / "root/velmor/patch/pv0003.patch"));
 
     // A pack name ending in a GBK lead byte would take the separator after it in
     // delete.lst; such a pack is refused rather than patched under other paths.
-    const std::string u32("\x01\0\0\0", 4);  // a count or size of 1
-    std::string unpathable = "VAH" + std::string(4, '\0') + u32 + std::string(40, '\0') + NameRecord("root") + u32 +
-                         NameRecord("x\xB1") + std::string(8, '\0') + u32 + std::string(4, '\0') +
-                         std::string(4, '\0') + std::string(4, '\0') + std::string(4, '\0');
+    const std::string one("\x01\0\0\0", 4);
+    const std::string zero(4, '\0');
+    // Magic, stamp, file count, block; the root with one file (offset, size, extra),
+    // no folders; no rest space, nothing wasted.
+    std::string unpathable = "VAH" + zero + one + std::string(40, '\0') + NameRecord("root") + one +
+                             NameRecord("x\xB1") + zero + zero + one + zero + zero + zero + zero;
     testsupport::WriteFile(base / "old/data.vah", unpathable);
     testsupport::WriteFile(base / "old/data.vaf", std::string("a\0", 2));
     std::remove((base / "new/\xED\x95\x9C.txt").c_str());
-    output = Capture(Velmor() + " mkpatch --old " + base / "old" + " --new " + base / "new" + " --number 3 --out " +
-                         base / "root",
-                     &status);
+    output = mkpatch("3");
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(Holds(output, "data.vah holds a name that no pack path can carry: x\\xB1")) << output;
     EXPECT_FALSE(testsupport::Exists(base / "root/velmor/patch/pv0003.patch"));

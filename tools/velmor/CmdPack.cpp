@@ -115,8 +115,8 @@ int RunList(CPackUpdater& pack) {
     PrintFolder(pack.GameRoot(), 0);
     std::printf("rest space (%zu):\n", pack.RestSpace().Count());
     pack.RestSpace().ForEach([](const PackFileEntry& entry) {
-        std::printf("  %s  offset %llu  size %u\n", Shown(entry.Name).c_str(), static_cast<unsigned long long>(entry.Offset),
-                    entry.Size);
+        std::printf("  %s  offset %llu  size %u\n", Shown(entry.Name).c_str(),
+                    static_cast<unsigned long long>(entry.Offset), entry.Size);
     });
     return 0;
 }

@@ -2,7 +2,8 @@
 // The worker's HTTP client over libcurl: GET requests that bypass every cache,
 // whose header is waited for when they open and whose body is then pulled in
 // pieces through the multi interface, with a connect and a receive timeout.
-// The status code is never looked at: whatever body comes is the file.
+// Only an answer with a 2xx status is the file asked for (IsFile); anything else
+// is the server's word that it has no such file, whatever body it sends.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -45,6 +46,9 @@ public:
     bool HasContentLength() const { return m_bHasContentLength; }
     const std::string& ContentLengthText() const { return m_contentLengthText; }
     long StatusCode() const { return m_statusCode; }
+    // The answer is the file asked for: its status is 2xx. An error page is not,
+    // even with a Content-Length.
+    bool IsFile() const { return m_statusCode >= 200 && m_statusCode <= 299; }
     // The announced length read over 64 bits; 0 when absent, empty or negative.
     int64_t ContentLength() const;
 

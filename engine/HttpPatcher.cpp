@@ -45,8 +45,7 @@ void CHttpPatcher::StopUpdateWorker(const std::function<void()>& dispatchPending
 void CHttpPatcher::FinishRun(bool startGame) {
     if (!m_bDone) return;
     if (m_bUpdaterOutdated) {
-        m_surface.PostCloseRequest();
-        m_surface.RunProgram("Game.exe new updater");
+        m_surface.HandOverTo("Game.exe new updater");
         return;
     }
     m_surface.FinishUpdate(startGame);
@@ -80,6 +79,7 @@ bool CHttpPatcher::FetchVersionList(bool quiet) {
 }
 
 bool CHttpPatcher::Run() {
+    m_bRunsInGameFolder = true;
     m_bCountTotal = false;
     return RunSequence();
 }
@@ -136,9 +136,10 @@ bool CHttpPatcher::RunSequence() {
         if (!RunPatchLoop()) return false;
     }
     // A final step that failed leaves the game pack marked as damaged: the run has
-    // not finished, so the game is not started as if it had.
+    // not finished, so the game is not started as if it had. Its text stands only
+    // where no patch failed to begin: that failure's own text says more.
     if (!FinalizePatches()) {
-        m_surface.ShowStatusError(LoadStringText(126) + ": delete list");
+        if (m_bDone) ShowDeleteListError();
         m_bDone = false;
     }
     FinishRun(true);

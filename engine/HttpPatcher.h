@@ -18,6 +18,13 @@ class CUpdateSurface;
 
 enum DownloadStepResult { DownloadContinue = 0, DownloadFailed = 1, DownloadComplete = 2 };
 
+// What the host's answer to a size query said of a file.
+struct RemoteFileAnswer {
+    bool bReached = false;  // the host answered
+    bool bIsFile = false;   // with the file itself, not an error page
+    int64_t size = 0;       // the file's announced size; 0 when absent
+};
+
 // The launcher's own updater version: a published UpdaterVersion above it is newer.
 constexpr uint32_t kOwnUpdaterVersion = 9;
 constexpr size_t kTransferBufferSize = 2048;
@@ -54,8 +61,9 @@ public:
     bool IsPatchingPublished() const { return m_publishedCheckVersion == 2; }
     bool SaveCurrentVersion() const;
 
-    // HTTP transfer.
-    int64_t QueryRemoteSize(const std::string& url);
+    // HTTP transfer. The size is that of a file answer; 0 for anything else.
+    RemoteFileAnswer QueryRemoteFile(const std::string& url);
+    int64_t QueryRemoteSize(const std::string& url) { return QueryRemoteFile(url).size; }
     bool OpenDownload(const std::string& url, const std::string& localName);
     DownloadStepResult DownloadStep();
     void CloseTransfer();
@@ -93,12 +101,19 @@ public:
 private:
     // Shows the client's error description in a message box.
     void ShowClientError(const std::string& error);
+    // The host has not got the file, or its request failed: c30.
+    void ShowServerFileError();
     bool RunSequence();
     bool RunPatchLoop();
+    // A deletion list, or the pack's final save, failed: c47.
+    void ShowDeleteListError();
     // Replaces m_pPackUpdater by a fresh pack object; false when memory runs out.
     bool CreatePackUpdater();
 
     CUpdateSurface& m_surface;
+    // Set when a run starts: only a run works in a game folder and keeps its
+    // Version.ini; a bare download (velmor fetch) leaves every record alone.
+    bool m_bRunsInGameFolder = false;
     platform::CManualResetEvent m_hStopEvent;
     CHttpClient m_internet;
     std::unique_ptr<CHttpRequest> m_pHttpFile;

@@ -23,18 +23,30 @@ void CHttpPatcher::ShowClientError(const std::string& error) {
     m_surface.ShowMessageBox(error.substr(0, length));
 }
 
-int64_t CHttpPatcher::QueryRemoteSize(const std::string& url) {
+void CHttpPatcher::ShowServerFileError() {
+    m_surface.ShowStatusError(LoadStringText(103) + ": " + LoadStringText(122) + "c30");
+}
+
+RemoteFileAnswer CHttpPatcher::QueryRemoteFile(const std::string& url) {
     std::string error;
     std::unique_ptr<CHttpRequest> request = m_internet.Open(url, error);
     if (!request) {
         ShowClientError(error);
-        return 0;
+        return {};
     }
-    return request->ContentLength();
+    if (!request->IsFile()) return {true, false, 0};
+    return {true, true, request->ContentLength()};
 }
 
 bool CHttpPatcher::OpenDownload(const std::string& url, const std::string& localName) {
-    m_expectedSize = QueryRemoteSize(url);
+    RemoteFileAnswer answer = QueryRemoteFile(url);
+    m_expectedSize = answer.size;
+    // An error page is never stored as the file: it would become the launcher,
+    // or a patch that then fails to unpack.
+    if (answer.bReached && !answer.bIsFile) {
+        ShowServerFileError();
+        return false;
+    }
     if (m_expectedSize == 0) {
         m_surface.ShowStatusError(LoadStringText(103) + ": " + LoadStringText(118) + "c25");
         return false;
@@ -45,9 +57,10 @@ bool CHttpPatcher::OpenDownload(const std::string& url, const std::string& local
 
     std::string error;
     m_pHttpFile = m_internet.Open(url, error);
-    if (!m_pHttpFile) {
-        ShowClientError(error);
-        m_surface.ShowStatusError(LoadStringText(103) + ": " + LoadStringText(122) + "c30");
+    if (!m_pHttpFile || !m_pHttpFile->IsFile()) {
+        if (!m_pHttpFile) ShowClientError(error);
+        m_pHttpFile.reset();
+        ShowServerFileError();
         return false;
     }
     if (!m_localFile.Open(localName)) {
@@ -101,7 +114,7 @@ DownloadStepResult CHttpPatcher::DownloadStep() {
     std::snprintf(text, sizeof text, "%sOv: %s,%d,%d,%" PRId64 "/%" PRId64 " c34", LoadStringText(103).c_str(), "",
                   0, static_cast<int>(m_currentVersion), m_receivedSize, m_expectedSize);
     m_surface.ShowStatusError(text);
-    WriteStartUpdate(kMarkerFileSizeError);
+    if (m_bRunsInGameFolder) WriteStartUpdate(kMarkerFileSizeError);
     return DownloadFailed;
 }
 
@@ -116,12 +129,15 @@ bool CHttpPatcher::PreparePatchDownloads() {
     uint64_t total = 0;
     bool result = true;
     for (uint32_t patch = m_currentVersion + 1; patch <= m_targetVersion && patch != 0; ++patch) {
-        int64_t size = QueryRemoteSize(PatchUrl(CurrentPatchHost, patch));
-        if (size == 0) {
+        RemoteFileAnswer answer = QueryRemoteFile(PatchUrl(CurrentPatchHost, patch));
+        // A patch the host has not got ends the sum; the patches before it are
+        // applied, and its own download then says that it is missing.
+        if (answer.bReached && !answer.bIsFile) break;
+        if (answer.size == 0) {
             result = false;
             break;
         }
-        total += static_cast<uint64_t>(size);
+        total += static_cast<uint64_t>(answer.size);
     }
     m_surface.TotalProgressBar().SetRange(0, total);
     m_surface.TotalProgressBar().SetPos(0);

@@ -87,7 +87,7 @@ bool CHttpPatcher::ApplyPatch() {
     // recorded: a later patch of the same run would overwrite the file or bring
     // a deleted entry back, and a run ending after the record would lose it.
     if (platform::RegularFileExists(kDeleteList) && !FinalizePatches()) {
-        m_surface.ShowStatusError(LoadStringText(126) + ": delete list");
+        ShowDeleteListError();
         return false;
     }
     if (!SaveCurrentVersion()) {
@@ -96,6 +96,10 @@ bool CHttpPatcher::ApplyPatch() {
     }
     platform::RemoveFile(archive);
     return !IsStopRequested();
+}
+
+void CHttpPatcher::ShowDeleteListError() {
+    m_surface.ShowStatusError(LoadStringText(126) + ": delete list" + "c47");
 }
 
 bool CHttpPatcher::FinalizePatches() {

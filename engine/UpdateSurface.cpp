@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/HttpPatcher.h"
 #include "engine/SharedState.h"
@@ -18,6 +19,18 @@ std::string FitStatusBuffer(std::string_view text) {
     size_t length = kStatusBufferSize - 1;
     while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
     return std::string(text.substr(0, length));
+}
+
+// "无法启动 Game.exe: 找不到文件.c48": the program and why it did not start.
+std::string StartFailureText(const std::string& commandLine, const platform::ProgramStart& start) {
+    std::vector<std::string> args = platform::SplitCommandLine(commandLine);
+    std::string reason;
+    switch (start.Error) {
+        case platform::ProgramStartError::NotFound: reason = LoadStringText(125); break;
+        case platform::ProgramStartError::NeedsWine: reason = "这是 Windows 程序, 需要安装 wine."; break;
+        default: reason = std::string(std::strerror(start.SystemError)) + "."; break;
+    }
+    return "无法启动 " + (args.empty() ? commandLine : args[0]) + ": " + reason + "c48";
 }
 
 }  // namespace
@@ -129,18 +142,29 @@ void CUpdateSurface::FinishUpdate(bool startGame) {
         bar->SetPos(1);
     }
     if (!startGame) return;
-    m_window.PostCloseRequest();
     std::string commandLine = "Game.exe start game";
     if (HasUifMagic) commandLine = ("Game.exe start game " + CurrentGameAddress).substr(0, 1023);
-    RunProgram(commandLine);
+    HandOverTo(commandLine);
 }
 
 int CUpdateSurface::ShowMessageBox(const std::string& text, unsigned style) {
     return m_window.ShowMessageBox(text, kMessageBoxCaption, style);
 }
 
-bool CUpdateSurface::RunProgram(const std::string& commandLine) {
+platform::ProgramStart CUpdateSurface::RunProgram(const std::string& commandLine) {
     return m_programRunner ? m_programRunner(commandLine) : platform::RunProgram(commandLine);
+}
+
+bool CUpdateSurface::HandOverTo(const std::string& commandLine) {
+    platform::ProgramStart start = RunProgram(commandLine);
+    if (start) {
+        m_window.PostCloseRequest();
+        return true;
+    }
+    std::string text = StartFailureText(commandLine, start);
+    ShowMessageBox(text);
+    ShowStatusError(text);
+    return false;
 }
 
 void CUpdateSurface::PostCloseRequest() {

@@ -13,6 +13,7 @@
 #include "engine/IWindowPrimitives.h"
 #include "engine/ProgressBar.h"
 #include "engine/Stopwatch.h"
+#include "platform/Process.h"
 
 class CHttpPatcher;
 
@@ -62,7 +63,12 @@ public:
     // A modal box with the caption "Velmor Updater"; blocks only the caller.
     int ShowMessageBox(const std::string& text, unsigned style = kMessageBoxOk);
     // Starts a command line without waiting for it.
-    bool RunProgram(const std::string& commandLine);
+    platform::ProgramStart RunProgram(const std::string& commandLine);
+    // Starts the program that takes the launcher's place (the game, or the game's
+    // hand-over to a newer launcher) and then closes the window. A program that
+    // cannot start is named with the reason in a box and in the status line, and
+    // the window stays open: nothing was done for the player.
+    bool HandOverTo(const std::string& commandLine);
     void PostCloseRequest();
     void SetControlText(int controlId, const std::string& text);
     void EnableControl(int controlId, bool enabled);
@@ -85,7 +91,9 @@ public:
     // Tests replace the free-space query of the current folder's disk.
     void SetFreeSpaceQuery(std::function<std::optional<uint64_t>()> query) { m_freeSpaceQuery = std::move(query); }
     // Replaces how programs are started (the command line's --no-start, tests).
-    void SetProgramRunner(std::function<bool(const std::string&)> runner) { m_programRunner = std::move(runner); }
+    void SetProgramRunner(std::function<platform::ProgramStart(const std::string&)> runner) {
+        m_programRunner = std::move(runner);
+    }
 
     IWindowPrimitives& Window() { return m_window; }
 
@@ -107,5 +115,5 @@ private:
     ProgressBar m_fileProgressBar;
     ProgressBar m_totalProgressBar;
     std::function<std::optional<uint64_t>()> m_freeSpaceQuery;
-    std::function<bool(const std::string&)> m_programRunner;
+    std::function<platform::ProgramStart(const std::string&)> m_programRunner;
 };

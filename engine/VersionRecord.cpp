@@ -79,26 +79,22 @@ bool CHttpPatcher::ReadLocalVersion() {
     return true;
 }
 
+// Every value is taken from the list only once the list is accepted: a rejected
+// list (an error page, a half-published host) leaves nothing behind for the
+// list of the default host that the run asks next.
 bool CHttpPatcher::ReadVersionList() {
-    m_publishedCheckVersion = 0;
-    std::string check = ReadKey(kPublishedListPath, "CheckVersion");
-    if (!check.empty()) m_publishedCheckVersion = ParseRecordNumber(check);
-    ApplyTestChannel("CheckVersion", m_publishedCheckVersion);
-
     std::string updater = ReadKey(kPublishedListPath, "UpdaterVersion");
-    if (updater.empty()) {
+    std::string target = ReadKey(kPublishedListPath, "PatchFileVersion");
+    if (updater.empty() || target.empty()) {
         platform::RemoveFile(kVersionListFile);
         return false;
     }
+    std::string check = ReadKey(kPublishedListPath, "CheckVersion");
+    m_publishedCheckVersion = check.empty() ? 0 : ParseRecordNumber(check);
+    ApplyTestChannel("CheckVersion", m_publishedCheckVersion);
     m_updaterVersion = ParseRecordNumber(updater);
     ApplyTestChannel("UpdaterVersion", m_updaterVersion);
-    if (m_updaterVersion > kOwnUpdaterVersion) m_bUpdaterOutdated = true;
-
-    std::string target = ReadKey(kPublishedListPath, "PatchFileVersion");
-    if (target.empty()) {
-        platform::RemoveFile(kVersionListFile);
-        return false;
-    }
+    m_bUpdaterOutdated = m_updaterVersion > kOwnUpdaterVersion;
     m_targetVersion = ParseRecordNumber(target);
     ApplyTestChannel("PatchFileVersion", m_targetVersion);
 

@@ -101,13 +101,24 @@ bool IsWindowsProgram(const std::string& native) {
     return file.Open(native, CFile::Mode::Read) && file.ReadExact(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
 }
 
-bool Spawn(const std::string& program, const std::vector<std::string>& args) {
+// 0 when the program started, else the system's reason.
+int Spawn(const std::string& program, const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     pid_t child = 0;
-    return posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
+    return posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ);
 }
+
+std::optional<std::string> FindWine() {
+    for (const std::string& folder : PathFolders()) {
+        std::string wine = folder + "/wine";
+        if (access(wine.c_str(), X_OK) == 0) return wine;
+    }
+    return std::nullopt;
+}
+
+ProgramStart Failure(ProgramStartError error, int systemError = 0) { return {error, systemError}; }
 
 // Children are never waited for; collect those that have ended so none linger.
 void ReapEndedChildren() {
@@ -145,23 +156,25 @@ std::optional<std::string> FindProgram(std::string_view name) {
     return std::nullopt;
 }
 
-bool RunProgram(std::string_view commandLine) {
+ProgramStart RunProgram(std::string_view commandLine) {
     ReapEndedChildren();
     std::vector<std::string> args = SplitCommandLine(commandLine);
-    if (args.empty()) return false;
+    if (args.empty()) return Failure(ProgramStartError::NotFound);
     std::optional<std::string> program = FindProgram(args[0]);
-    if (!program) return false;
+    if (!program) return Failure(ProgramStartError::NotFound);
     bool windows = IsWindowsProgram(*program);
-    if ((!windows || access(program->c_str(), X_OK) == 0) && Spawn(*program, args)) return true;
-    if (!windows) return false;
-    for (const std::string& folder : PathFolders()) {
-        std::string wine = folder + "/wine";
-        if (access(wine.c_str(), X_OK) != 0) continue;
-        std::vector<std::string> wineArgs = {"wine", *program};
-        wineArgs.insert(wineArgs.end(), args.begin() + 1, args.end());
-        return Spawn(wine, wineArgs);
+    int refused = 0;
+    if (!windows || access(program->c_str(), X_OK) == 0) {
+        refused = Spawn(*program, args);
+        if (refused == 0) return {};
+        if (!windows) return Failure(ProgramStartError::SpawnFailed, refused);
     }
-    return false;
+    std::optional<std::string> wine = FindWine();
+    if (!wine) return Failure(ProgramStartError::NeedsWine);
+    std::vector<std::string> wineArgs = {"wine", *program};
+    wineArgs.insert(wineArgs.end(), args.begin() + 1, args.end());
+    refused = Spawn(*wine, wineArgs);
+    return refused == 0 ? ProgramStart{} : Failure(ProgramStartError::SpawnFailed, refused);
 }
 
 std::string SystemFolder() {

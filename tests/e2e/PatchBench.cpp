@@ -49,7 +49,7 @@ void CPatchBench::NewLauncher() {
     m_pSurface->TotalProgressBar().Setup(20, 495, kBarBackground, kTotalBarFill);
     m_pSurface->SetProgramRunner([this](const std::string& commandLine) {
         m_started.push_back(commandLine);
-        return true;
+        return platform::ProgramStart{};
     });
     m_pPatcher = std::make_unique<CHttpPatcher>(*m_pSurface);
     SetSharedText(CurrentPatchHost, m_pServer->Host());

@@ -88,10 +88,14 @@ TEST(PatchLoop, EachFailureLeavesItsMarkerAndTheNextRunRepeatsOrRefuses) {
          "您的磁盘空间不足.c33", nullptr, "UPDATE_END", Next::SamePatchAgain, [](CPatchBench& b) { b.SetFreeSpace(std::nullopt); }},
         {"exactly 3x the archive to extract", [](CPatchBench& b) { b.SetFreeSpace(3 * b.PublishedSize(3)); },
          "解压缩的磁盘空间不足.c11", nullptr, "", Next::SamePatchAgain, [](CPatchBench& b) { b.SetFreeSpace(std::nullopt); }},
-        {"extraction failed (an error page stored as the archive)",
-         [](CPatchBench& b) { b.Server().SetFault("/velmor/patch/pv0003.patch", HttpFault::NotFound); }, "解压缩失败c12",
-         nullptr, "EXTRACT_START", Next::SamePatchAgain,
+        {"the host has not got the patch (its 404 page is never the archive)",
+         [](CPatchBench& b) { b.Server().SetFault("/velmor/patch/pv0003.patch", HttpFault::NotFound); },
+         "下载失败: 无法打开服务器文件.c30", nullptr, "UPDATE_END", Next::SamePatchAgain,
          [](CPatchBench& b) { b.Server().SetFault("/velmor/patch/pv0003.patch", HttpFault::None); }},
+        {"extraction failed (an archive that is no ZIP)",
+         [](CPatchBench& b) { b.PublishFile("velmor/patch/pv0003.patch", "this is not a zip archive"); },
+         "解压缩失败c12", nullptr, "EXTRACT_START", Next::SamePatchAgain,
+         [](CPatchBench& b) { b.PublishPatch(3, PlainPatch()); }},
         {"exactly 2x update.vaf to merge",
          [&](CPatchBench& b) {
              b.PublishPatch(3, compressible());
@@ -173,12 +177,33 @@ TEST(PatchLoop, FailedDeletionStepLeavesUpdateStartForTheNextRun) {
     patch.deleteList = "maps\\b.bin\r\n";
     bench.PublishPatch(3, patch);
     EXPECT_FALSE(bench.Run());
-    EXPECT_EQ(bench.Status(), "更新错误: delete list");
+    EXPECT_EQ(bench.Status(), "更新错误: delete listc47");
     EXPECT_EQ(bench.Record("CurrentVersion"), "2");
     EXPECT_EQ(bench.Record("StartUpdate"), "UPDATE_START");
     ExpectWindowOpen(bench);
     EXPECT_FALSE(bench.Run());
     ExpectReinstallRequest(bench);
+}
+
+// The final step runs after a patch that could not be begun; should it fail too,
+// the text that says why the loop ended stays (the marker asks for a reinstall).
+TEST(PatchLoop, FailedFinalStepKeepsTheTextOfThePatchThatCouldNotBegin) {
+    CPatchBench bench;
+    bench.Install(kInstalledPack, 2);
+    bench.PublishList(4);
+    bench.PublishPatch(3, PlainPatch());
+    PatchContent large;
+    large.loose = {{"movies/big.bik", NoiseBytes(200000, 2)}};
+    bench.PublishPatch(4, large);
+    bench.SetFreeSpace(3 * bench.PublishedSize(3) + 1000);
+    bench.Window().onStatus = [&bench](const std::string& text) {
+        if (text == "您的磁盘空间不足.c33") testsupport::WriteFile(bench.Folder() + "/data.vah", "damaged");
+    };
+    EXPECT_FALSE(bench.Run());
+    EXPECT_EQ(bench.Status(), "您的磁盘空间不足.c33");
+    EXPECT_EQ(bench.Record("CurrentVersion"), "3");
+    EXPECT_EQ(bench.Record("StartUpdate"), "UPDATE_START") << "the final step did fail";
+    ExpectWindowOpen(bench);
 }
 
 TEST(PatchLoop, StopDuringExtractionEmptiesTheMarkerAndTheNextRunDoesThePatchAgain) {

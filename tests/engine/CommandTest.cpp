@@ -52,6 +52,30 @@ TEST_F(CommandTest, FetchFailuresPrintTheLaunchersTexts) {
     EXPECT_TRUE(Printed("Velmor Updater: ")) << m_output;
 }
 
+TEST_F(CommandTest, FetchOfAFileTheHostHasNotGotFailsAndStoresNothing) {
+    EXPECT_EQ(Velmor("fetch " + m_pServer->Url("/velmor/patch/pv0009.patch") + " got.patch"), 1);
+    EXPECT_TRUE(Printed("下载失败: 无法打开服务器文件.c30")) << m_output;
+    EXPECT_FALSE(testsupport::Exists(m_folder / "got.patch"));
+}
+
+// An answer longer than announced is the launcher's FILE_SIZE_ERR, but only a run
+// in a game folder records it: fetch touches no Version.ini, there or absent.
+TEST_F(CommandTest, FetchTouchesNoInstallationRecord) {
+    Publish("/long", std::string(5000, 'l'));
+    m_pServer->SetFault("/long", HttpFault::OneByteMore);
+    const std::string record = "[Version]\nCheckVersion=2\nCurrentVersion=3\n";
+    for (bool installed : {false, true}) {
+        SCOPED_TRACE(installed ? "with Version.ini" : "without Version.ini");
+        if (installed) WriteLocalRecord(record);
+        EXPECT_EQ(Velmor("fetch " + m_pServer->Url("/long") + " long"), 1);
+        EXPECT_TRUE(Printed("下载失败Ov: ,0,0,5001/5000 c34")) << m_output;
+        EXPECT_EQ(testsupport::Exists(m_folder / "Version.ini"), installed);
+        if (installed) {
+            EXPECT_EQ(testsupport::ReadFile(m_folder / "Version.ini"), record);
+        }
+    }
+}
+
 TEST_F(CommandTest, FetchUsage) {
     EXPECT_EQ(Velmor("fetch --help"), 0);
     EXPECT_TRUE(Printed("usage: velmor fetch URL FILE"));

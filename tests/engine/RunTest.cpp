@@ -204,7 +204,69 @@ TEST_F(RunTest, NewerLauncherWithoutTheGameIsIgnored) {
     EXPECT_TRUE(m_pPatcher->Run());
     EXPECT_EQ(m_pServer->RequestCount("/velmor/new_updater.exe"), 0);
     EXPECT_FALSE(m_pPatcher->m_bUpdaterOutdated);
+    EXPECT_TRUE(Contains(m_window.Texts(kStatusControl), "完毕"));
+    // And the game that is not there cannot be started either.
+    EXPECT_EQ(StatusText(), "无法启动 Game.exe: 找不到文件.c48");
+    ExpectWindowStaysOpen();
+}
+
+// The chosen host publishes a newer launcher in a list that is rejected (no
+// PatchFileVersion): the default host's list is the one the run uses, and
+// nothing of the rejected one, the outdated flag above all, stays.
+TEST_F(RunTest, RejectedListLeavesNothingForTheDefaultHostsList) {
+    Installed(5);
+    InstallRecordingGame();
+    PublishList("[Version]\nCheckVersion=2\nUpdaterVersion=10\n");
+    testsupport::CTempFolder defaultRoot;
+    testsupport::WriteFile(defaultRoot / "velmor/UpdateVersion.ini",
+                           "[Version]\nCheckVersion=2\nUpdaterVersion=9\nPatchFileVersion=5\n");
+    testsupport::CScriptedHttpServer defaultHost(defaultRoot.Path());
+    setenv("VELMOR_DEFAULT_PATCH_HOST", defaultHost.Host().c_str(), 1);
+    bool done = m_pPatcher->Run();
+    setenv("VELMOR_DEFAULT_PATCH_HOST", DeadHost().c_str(), 1);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(CurrentPatchHost, defaultHost.Host());
+    EXPECT_FALSE(m_pPatcher->m_bUpdaterOutdated);
+    EXPECT_EQ(m_pPatcher->m_updaterVersion, 9u);
+    EXPECT_EQ(defaultHost.RequestCount("/velmor/new_updater.exe"), 0);
+    EXPECT_FALSE(Exists(m_folder / "new_updater.exe"));
     EXPECT_EQ(StatusText(), "完毕");
+    EXPECT_EQ(GameArguments(), "start game");
+}
+
+// A file the host has not got (its 404 page with a length) ends the run with
+// c30, whichever file it is, and nothing of the page is stored or started.
+TEST_F(RunTest, EachKindOfFileMissingOnTheHostEndsTheRunWithC30) {
+    struct Row {
+        const char* kind;
+        uint32_t updaterVersion;
+        const char* missing;
+    } rows[] = {
+        {"published list", 9, kList},
+        {"patch", 9, "/velmor/patch/pv0006.patch"},
+        {"launcher", 10, "/velmor/new_updater.exe"},
+    };
+    setenv("VELMOR_DEFAULT_PATCH_HOST", m_pServer->Host().c_str(), 1);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.kind);
+        CHttpPatcher patcher(m_surface);
+        m_window.ClearCalls();
+        Installed(5);
+        InstallRecordingGame();
+        Published(2, row.updaterVersion, 6);
+        PublishPatch(6, 3000);
+        Publish("/velmor/new_updater.exe", "launcher");
+        m_pServer->SetFault(row.missing, HttpFault::NotFound);
+        EXPECT_FALSE(patcher.Run());
+        m_pServer->SetFault(row.missing, HttpFault::None);
+        EXPECT_EQ(StatusText(), "下载失败: 无法打开服务器文件.c30");
+        EXPECT_TRUE(m_window.MessageBoxTexts().empty());
+        for (const char* file : {"UpdateVersion.ini", "pv0006.patch", "new_updater.exe"})
+            EXPECT_FALSE(Exists(m_folder / file)) << file;
+        EXPECT_EQ(platform::GetProfileString(m_folder / "Version.ini", "Version", "CurrentVersion"), "5");
+        ExpectWindowStaysOpen();
+    }
+    setenv("VELMOR_DEFAULT_PATCH_HOST", DeadHost().c_str(), 1);
 }
 
 TEST_F(RunTest, FailedLauncherDownloadKeepsTheWindowOpen) {

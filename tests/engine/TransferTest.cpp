@@ -144,8 +144,11 @@ TEST_F(TransferTest, ConnectionEndingBeforeTheAnnouncedSizeIsAReadFailure) {
     EXPECT_EQ(ReadFile(m_folder / "f"), Patterned(10000).substr(0, 5000));
 }
 
-TEST_F(TransferTest, OneByteMoreThanAnnouncedFailsAndMarksTheRecord) {
-    WriteLocalRecord("[Version]\nCheckVersion=2\nCurrentVersion=4\n");
+// The marker belongs to a run in a game folder (RunTest); a bare download, as
+// velmor fetch makes it, leaves whatever Version.ini it finds alone.
+TEST_F(TransferTest, OneByteMoreThanAnnouncedFailsAndLeavesTheRecordAlone) {
+    const std::string record = "[Version]\nCheckVersion=2\nCurrentVersion=4\n";
+    WriteLocalRecord(record);
     // Not a multiple of 2048, so the last read crosses the announced end.
     Publish("/f", Patterned(5000));
     m_pServer->SetFault("/f", HttpFault::OneByteMore);
@@ -153,7 +156,7 @@ TEST_F(TransferTest, OneByteMoreThanAnnouncedFailsAndMarksTheRecord) {
     ASSERT_TRUE(m_pPatcher->OpenDownload(Url("/f"), "f"));
     EXPECT_EQ(DownloadToEnd(), DownloadFailed);
     EXPECT_EQ(StatusText(), "下载失败Ov: ,0,5,5001/5000 c34");
-    EXPECT_EQ(platform::GetProfileString(m_folder / "Version.ini", "Version", "StartUpdate"), "FILE_SIZE_ERR");
+    EXPECT_EQ(ReadFile(m_folder / "Version.ini"), record);
     EXPECT_TRUE(m_window.MessageBoxTexts().empty());
     EXPECT_EQ(ReadFile(m_folder / "f"), Patterned(5000) + "X");
 }
@@ -166,11 +169,31 @@ TEST_F(TransferTest, LocalWriteFailure) {
     EXPECT_EQ(StatusText(), "下载失败LWx: ,28,2 c23");  // 28: no space left on the device
 }
 
-TEST_F(TransferTest, ErrorPageWithContentLengthIsStoredLikeTheFile) {
-    m_pServer->SetFault("/velmor/UpdateVersion.ini", HttpFault::NotFound);
-    ASSERT_TRUE(m_pPatcher->OpenDownload(Url("/velmor/UpdateVersion.ini"), "UpdateVersion.ini"));
-    EXPECT_EQ(DownloadToEnd(), DownloadComplete);
-    EXPECT_NE(ReadFile(m_folder / "UpdateVersion.ini").find("404 Not Found"), std::string::npos);
+// Only a 2xx answer is the file: an error page, with a length or without, is
+// the host saying it has none, on the size query or on the body's request.
+TEST_F(TransferTest, AnswerThatIsNoFileCannotBeOpenedAndIsNeverStored) {
+    struct Case {
+        const char* label;
+        HttpFault fault;
+        const char* status;
+    } cases[] = {
+        {"not-found", HttpFault::NotFound, nullptr},
+        {"not-found-without-length", HttpFault::NoContentLength, "404 Not Found"},
+        {"server-error", HttpFault::None, "500 Internal Server Error"},
+        {"redirect-without-location", HttpFault::None, "302 Found"},
+        {"not-found-for-the-body", HttpFault::NotFoundAfterFirst, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string path = "/" + std::string(c.label);
+        Publish(path, Patterned(5000));
+        m_pServer->SetFault(path, c.fault);
+        if (c.status) m_pServer->SetStatus(path, c.status);
+        m_window.ClearCalls();
+        EXPECT_FALSE(m_pPatcher->OpenDownload(Url(path), "f")) << c.label;
+        EXPECT_EQ(StatusText(), "下载失败: 无法打开服务器文件.c30") << c.label;
+        EXPECT_TRUE(m_window.MessageBoxTexts().empty()) << c.label;
+        EXPECT_FALSE(Exists(m_folder / "f")) << c.label;
+    }
 }
 
 TEST_F(TransferTest, SizesOf2GiBAndMoreAreRead) {
@@ -196,6 +219,13 @@ TEST_F(TransferTest, PendingPatchSizesAreSummedUntilOneIsMissing) {
     EXPECT_TRUE(m_pPatcher->PreparePatchDownloads());
     EXPECT_EQ(m_surface.TotalProgressBar().Maximum(), 15000u);
     EXPECT_EQ(m_surface.TotalProgressBar().Position(), 0u);
+
+    // A patch the host has not got is no size-less patch: the run goes on to it,
+    // and its download says what it is (RunTest).
+    m_pServer->SetFault("/velmor/patch/pv0005.patch", HttpFault::NotFound);
+    EXPECT_TRUE(m_pPatcher->PreparePatchDownloads());
+    EXPECT_EQ(m_surface.TotalProgressBar().Maximum(), 4000u);
+    EXPECT_EQ(m_pServer->RequestCount("/velmor/patch/pv0006.patch"), 1) << "asked once, by the run without the fault";
 }
 
 TEST_F(TransferTest, PatchNamesHaveAtLeastFourDigits) {

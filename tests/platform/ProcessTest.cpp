@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "platform/Clock.h"
@@ -59,10 +60,35 @@ TEST(Process, StartsWindowsProgramsThroughWine) {
     testsupport::WriteFile(folder / "Config.exe", std::string("MZ\x90\0", 4));
     std::string oldPath = std::getenv("PATH");
     setenv("PATH", (bin.Path() + ":" + oldPath).c_str(), 1);
-    bool started = RunProgram("config.exe /quiet");
+    bool started = static_cast<bool>(RunProgram("config.exe /quiet"));
     setenv("PATH", oldPath.c_str(), 1);
     ASSERT_TRUE(started);
     EXPECT_EQ(AwaitFile(folder / "wine.txt"), folder.Path() + "/Config.exe|/quiet|");
+}
+
+TEST(Process, SaysWhyAProgramDidNotStart) {
+    CTempFolder folder(true);
+    CTempFolder bin;  // PATH without wine
+    testsupport::WriteFile(folder / "Windows.exe", std::string("MZ\x90\0", 4));
+    testsupport::WriteFile(folder / "Plain.exe", "not a program and not executable");
+    struct Case {
+        const char* line;
+        ProgramStartError error;
+        int systemError;
+    } cases[] = {
+        {"Missing.exe start game", ProgramStartError::NotFound, 0},
+        {"Windows.exe start game", ProgramStartError::NeedsWine, 0},
+        {"Plain.exe", ProgramStartError::SpawnFailed, EACCES},
+    };
+    std::string oldPath = std::getenv("PATH");
+    setenv("PATH", bin.Path().c_str(), 1);
+    for (const Case& c : cases) {
+        ProgramStart start = RunProgram(c.line);
+        EXPECT_FALSE(start) << c.line;
+        EXPECT_EQ(start.Error, c.error) << c.line;
+        EXPECT_EQ(start.SystemError, c.systemError) << c.line;
+    }
+    setenv("PATH", oldPath.c_str(), 1);
 }
 
 TEST(Process, SystemFolderIsTheWinePrefixs) {

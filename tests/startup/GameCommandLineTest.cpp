@@ -1,7 +1,9 @@
 // The game's command lines as FinishUpdate hands them to the program runner, byte
-// for byte, after the close request has been posted.
+// for byte; the window closes once the game has started, and stays open with the
+// reason when it could not.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,7 @@ struct SGameLineCase {
     std::string Expected;
 };
 
-TEST(GameCommandLine, FinishUpdateStartsTheLaunchTablesLineAfterTheCloseRequest) {
+TEST(GameCommandLine, FinishUpdateStartsTheLaunchTablesLineThenClosesTheWindow) {
     const std::string longAddress(1100, 'a');
     const std::vector<SGameLineCase> cases = {
         {"magic with an address", true, "10.1.2.3:7000", "Game.exe start game 10.1.2.3:7000"},
@@ -35,7 +37,7 @@ TEST(GameCommandLine, FinishUpdateStartsTheLaunchTablesLineAfterTheCloseRequest)
         surface.SetProgramRunner([&](const std::string& line) {
             closesBeforeStart = window.CloseRequests();
             lines.push_back(line);
-            return true;
+            return platform::ProgramStart{};
         });
         HasUifMagic = c.Magic;
         CurrentGameAddress = c.Address;
@@ -43,7 +45,32 @@ TEST(GameCommandLine, FinishUpdateStartsTheLaunchTablesLineAfterTheCloseRequest)
         ASSERT_EQ(lines.size(), 1u) << c.Label;
         EXPECT_EQ(lines[0], c.Expected) << c.Label;
         EXPECT_LE(lines[0].size(), 1023u) << c.Label;
-        EXPECT_EQ(closesBeforeStart, 1) << c.Label;
+        EXPECT_EQ(closesBeforeStart, 0) << c.Label;
+        EXPECT_EQ(window.CloseRequests(), 1) << c.Label;
+    }
+}
+
+TEST(GameCommandLine, AGameThatCannotStartIsNamedWithTheReasonAndTheWindowStaysOpen) {
+    using platform::ProgramStartError;
+    struct Case {
+        platform::ProgramStart start;
+        const char* text;
+    } cases[] = {
+        {{ProgramStartError::NotFound, 0}, "无法启动 Game.exe: 找不到文件.c48"},
+        {{ProgramStartError::NeedsWine, 0}, "无法启动 Game.exe: 这是 Windows 程序, 需要安装 wine.c48"},
+        {{ProgramStartError::SpawnFailed, EACCES}, "无法启动 Game.exe: Permission denied.c48"},
+    };
+    for (const Case& c : cases) {
+        testsupport::CRecordingWindow window;
+        CUpdateSurface surface(window);
+        surface.SetProgramRunner([&](const std::string&) { return c.start; });
+        HasUifMagic = true;
+        CurrentGameAddress = "10.1.2.3";
+        surface.SetPatchesApplied(true);
+        surface.FinishUpdate(true);
+        EXPECT_EQ(window.MessageBoxTexts(), std::vector<std::string>{c.text});
+        EXPECT_EQ(window.Text(kStatusControl), c.text) << "the reason replaces 更新完毕";
+        EXPECT_EQ(window.CloseRequests(), 0) << c.text;
     }
 }
 
@@ -51,7 +78,7 @@ TEST(GameCommandLine, FinishingWithoutTheGameStartsNothing) {
     testsupport::CRecordingWindow window;
     CUpdateSurface surface(window);
     int started = 0;
-    surface.SetProgramRunner([&](const std::string&) { return ++started, true; });
+    surface.SetProgramRunner([&](const std::string&) { return ++started, platform::ProgramStart{}; });
     HasUifMagic = true;
     CurrentGameAddress = "127.0.0.1";
     surface.FinishUpdate(false);

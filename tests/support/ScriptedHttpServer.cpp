@@ -89,6 +89,11 @@ void CScriptedHttpServer::SetContentLengthText(const std::string& path, const st
     m_lengthTexts[path] = text;
 }
 
+void CScriptedHttpServer::SetStatus(const std::string& path, const std::string& status) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_statuses[path] = status;
+}
+
 std::vector<HttpRequestRecord> CScriptedHttpServer::Requests() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_requests;
@@ -156,6 +161,7 @@ void CScriptedHttpServer::Serve(int connection) {
     HttpFault fault = HttpFault::None;
     std::string lengthText;
     bool hasLengthText = false;
+    std::string status = "200 OK";
     int earlier = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -166,17 +172,18 @@ void CScriptedHttpServer::Serve(int connection) {
             lengthText = found->second;
             hasLengthText = true;
         }
+        if (auto found = m_statuses.find(path); found != m_statuses.end()) status = found->second;
     }
     if (fault == HttpFault::StallHeader) return WaitUntilStopped(30);
     if (fault == HttpFault::FailAfterFirst && earlier > 0) return;
 
+    if (fault == HttpFault::Delayed) WaitUntilStopped(1);
+
     std::ifstream file(m_folder + path, std::ios::binary);
     std::string body((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::string status = "200 OK";
-    if (!file.is_open() || fault == HttpFault::NotFound) {
+    if (!file.is_open() || fault == HttpFault::NotFound || (fault == HttpFault::NotFoundAfterFirst && earlier > 0))
         status = "404 Not Found";
-        body = "<html><body><h1>404 Not Found</h1></body></html>\n";
-    }
+    if (status.rfind("200", 0) != 0) body = "<html><body><h1>" + status + "</h1></body></html>\n";
     std::string length = hasLengthText ? lengthText : std::to_string(body.size());
     std::string response = "HTTP/1.1 " + status + "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
     if (fault == HttpFault::ZeroContentLength) {

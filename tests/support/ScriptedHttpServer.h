@@ -23,6 +23,8 @@ enum class HttpFault {
     Trickle,           // the body in small pieces with pauses (a slow host)
     NotFound,          // a 404 error page with its Content-Length
     FailAfterFirst,    // the first request is answered, later ones are cut off
+    NotFoundAfterFirst,  // the first request is answered, later ones get the 404 page
+    Delayed,           // answered after a pause of a second (a slow host)
 };
 
 struct HttpRequestRecord {
@@ -45,6 +47,9 @@ public:
     void SetFault(const std::string& path, HttpFault fault);
     // Sends this text as the Content-Length value instead of the true length.
     void SetContentLengthText(const std::string& path, const std::string& text);
+    // Answers the path with this status line ("503 Service Unavailable") and an
+    // error page of its own.
+    void SetStatus(const std::string& path, const std::string& status);
     std::vector<HttpRequestRecord> Requests() const;
     int RequestCount(const std::string& path) const;
 
@@ -70,6 +75,7 @@ private:
     std::vector<std::thread> m_connections;
     std::map<std::string, HttpFault> m_faults;
     std::map<std::string, std::string> m_lengthTexts;
+    std::map<std::string, std::string> m_statuses;
     std::vector<HttpRequestRecord> m_requests;
 };
 

@@ -7,14 +7,13 @@
 #include "engine/StringTable.h"
 #include "launcher/KestrunDlg.h"
 #include "launcher/MyHtmlView.h"
+#include "launcher/core/UpdaterLock.h"
 #include "platform/FileSystem.h"
-#include "platform/NamedMutex.h"
 #include "platform/Process.h"
 #include "platform/WindowFinder.h"
 
 namespace {
 
-constexpr const char* kMutexName = "Velmor Updater";
 constexpr const char* kBoxCaption = "Velmor Updater";
 
 struct SRefusalRow {
@@ -25,7 +24,7 @@ struct SRefusalRow {
 };
 
 constexpr SRefusalRow kRefusals[] = {
-    {CKestrunApp::ERefusal::AlreadyRunning, 127, "c01", 1},
+    {CKestrunApp::ERefusal::AlreadyRunning, kUpdaterRunningMessage, kUpdaterRunningCode, 1},
     {CKestrunApp::ERefusal::GameRunning, 128, "c02", 2},
     {CKestrunApp::ERefusal::NoDirectX9, 129, "c03", 3},
 };
@@ -50,9 +49,8 @@ bool HasDirectX9() {
 }  // namespace
 
 CKestrunApp::ERefusal CKestrunApp::CheckStartup() {
-    // A lock that cannot be taken for another reason (no writable folder) does not
-    // keep the player from the game.
-    if (platform::CreateNamedMutex(kMutexName) == platform::NamedMutexResult::AlreadyExists)
+    // The game folder is the current one.
+    if (!TakeUpdaterLock("."))
         return ERefusal::AlreadyRunning;
     if (GameWindowOpen())
         return ERefusal::GameRunning;

@@ -11,8 +11,8 @@ public:
     // In the order they are checked; the first that holds ends the start-up.
     enum class ERefusal { None, AlreadyRunning, GameRunning, NoDirectX9 };
 
-    // The mutex, the game window and Direct3D 9 checks. The mutex taken here is
-    // held until the process ends.
+    // The updater lock, the game window and Direct3D 9 checks. The lock taken here
+    // is held until the process ends.
     static ERefusal CheckStartup();
     // The refusal's message: the string table's text followed by its code.
     static std::string RefusalText(ERefusal refusal);

@@ -6,10 +6,12 @@
 
 #include "engine/HttpPatcher.h"
 #include "engine/SharedState.h"
+#include "engine/StringTable.h"
 #include "engine/UpdateSurface.h"
 #include "launcher/core/ISelectionView.h"
 #include "launcher/core/MyRegKey.h"
 #include "launcher/core/ServerSelection.h"
+#include "launcher/core/UpdaterLock.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "tools/velmor/Command.h"
@@ -56,8 +58,10 @@ void PrintUsage(FILE* out) {
                  "                       that server's game address)\n"
                  "  --no-start           do not start Game.exe; print its command line instead\n\n"
                  "Status texts and message boxes are printed as lines, progress as bars on a\n"
-                 "terminal. Ctrl-C stops the run as closing the window would. Exit 0 when the\n"
-                 "run finished (or handed over to a newer launcher), 1 otherwise.\n");
+                 "terminal. Ctrl-C stops the run as closing the window would. A launcher or\n"
+                 "another run working on DIR, or another launcher of the user, refuses the run.\n"
+                 "Exit 0 when the run finished and the game (or a newer launcher) started,\n"
+                 "1 otherwise.\n");
 }
 
 bool ParseOptions(const std::vector<std::string>& args, UpdateOptions& options) {
@@ -125,6 +129,13 @@ int RunUpdate(const std::vector<std::string>& args) {
         return 1;
     }
     WorkingFolder = platform::CurrentFolder();
+    // Held until the program ends: the window, or another run, would write the
+    // same archives and pack.
+    if (!TakeUpdaterLock(".")) {
+        std::fprintf(stderr, "velmor update: %s%s\n", LoadStringText(kUpdaterRunningMessage).c_str(),
+                     kUpdaterRunningCode);
+        return 1;
+    }
     if (!ChooseServer(options)) return 1;
 
     CTerminalProgress progress;
@@ -134,7 +145,7 @@ int RunUpdate(const std::vector<std::string>& args) {
     if (options.noStart) {
         surface.SetProgramRunner([&progress](const std::string& commandLine) {
             progress.PrintLine("not started: " + commandLine);
-            return true;
+            return platform::ProgramStart{};
         });
     }
     CHttpPatcher patcher(surface);

@@ -11,6 +11,7 @@
 
 #include "launcher/KestrunApp.h"
 #include "tests/startup/window/LauncherFolderTest.h"
+#include "tests/support/ScriptedHttpServer.h"
 #include "tests/support/TempFolder.h"
 
 namespace startuptest {
@@ -123,6 +124,31 @@ TEST_F(RefusalTest, ASecondLauncherIsRefusedEvenBesideTheGame) {
     ASSERT_TRUE(code);
     EXPECT_EQ(*code, 0) << ReadIfAny(m_folder / "first.err");
     EXPECT_FALSE(first->Signalled());
+}
+
+// While `velmor update` works on the game folder (here waiting for the host's
+// list), the window refuses as beside another launcher: whether the run is the
+// player's own or another user's, who has a lock folder of its own.
+TEST_F(RefusalTest, TheWindowIsRefusedWhileVelmorUpdateWorksOnTheFolder) {
+    testsupport::WriteFile(m_folder / "game/Version.ini", "[Version]\nCheckVersion=2\nCurrentVersion=1\n");
+    testsupport::CTempFolder hostRoot;
+    testsupport::CScriptedHttpServer host(hostRoot.Path());
+    const std::string list = "/velmor/UpdateVersion.ini";
+    host.SetFault(list, testsupport::HttpFault::StallHeader);
+    testsupport::CTempFolder otherUsersLocks;
+    auto otherUser = Environment();
+    otherUser["XDG_RUNTIME_DIR"] = otherUsersLocks.Path();
+    for (const auto& updaterEnvironment : {Environment(), otherUser}) {
+        int asked = host.RequestCount(list);
+        CChildProcess update(testsupport::BuildFolder() + "/tools/velmor",
+                             {"update", "--no-start", "--host", host.Host()}, m_folder / "game", updaterEnvironment,
+                             m_folder / "update.err");
+        for (int i = 0; i < 1000 && host.RequestCount(list) == asked; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GT(host.RequestCount(list), asked) << ReadIfAny(m_folder / "update.err");
+        ExpectRefusal(Environment(), CKestrunApp::ERefusal::AlreadyRunning,
+                      updaterEnvironment == otherUser ? "another user's run" : "the player's own run");
+    }
 }
 
 }  // namespace

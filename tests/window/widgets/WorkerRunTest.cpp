@@ -2,6 +2,7 @@
 // arrive in order on the window, a close during the download stops the worker
 // first, and the choice shown at close is what the registry keeps.
 #include <QLabel>
+#include <QMessageBox>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -116,6 +117,33 @@ TEST_F(WorkerRunTest, RunWithNothingToPatchClosesTheWindowAndStartsTheGame) {
     ASSERT_TRUE(WaitFor([&] { return testsupport::Exists(m_folder / "game-arguments"); }));
     EXPECT_EQ(testsupport::ReadFile(m_folder / "game-arguments"), "start game 127.0.0.1\n");
     EXPECT_EQ(Stored("PATCH_SERVER"), "0");
+}
+
+// A game that cannot start is no finished run: a box names it and the reason,
+// and the window stays open with that text.
+TEST_F(WorkerRunTest, GameThatCannotStartIsShownAndTheWindowStaysOpen) {
+    testsupport::WriteFile(m_folder / "Version.ini", "[Version]\nCheckVersion=2\nCurrentVersion=4\n");
+    Publish("/velmor/UpdateVersion.ini", "[Version]\nCheckVersion=2\nPatchFileVersion=4\nUpdaterVersion=1\n");
+    setenv("WINEPREFIX", (m_folder / "wine").c_str(), 1);  // no Game.exe in its system folder either
+
+    CKestrunDlg& window = OpenOnHost();
+    QTest::mouseClick(window.Button(1), Qt::LeftButton);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget != &window && widget->isVisible() && widget->inherits("QMessageBox"))
+                box = static_cast<QMessageBox*>(widget);
+        return box != nullptr;
+    }, 20000));
+    const QString text = QStringLiteral("无法启动 Game.exe: 找不到文件.c48");
+    EXPECT_EQ(box->text(), text);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Velmor Updater"));
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(WaitFor([&] { return !window.Worker().IsThreadRunning(); }));
+    QTest::qWait(100);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.Label(1012)->text(), text);
+    unsetenv("WINEPREFIX");
 }
 
 TEST_F(WorkerRunTest, MessageBoxOfTheWorkerLeavesTheWindowUsable) {

@@ -60,6 +60,8 @@ public:
     bool ReadVersionList();
     bool IsPatchingPublished() const { return m_publishedCheckVersion == 2; }
     bool SaveCurrentVersion() const;
+    // Records, before a merge begins, the patch whose update pack it takes in.
+    bool SaveMergeVersion() const;
 
     // HTTP transfer. The size is that of a file answer; 0 for anything else.
     RemoteFileAnswer QueryRemoteFile(const std::string& url);
@@ -97,6 +99,9 @@ public:
     // Why the last extraction failed (the entry and the cause), for the command
     // line's report after the c12 text, which the window shows as it is.
     std::string m_strExtractFailure;
+    // The pending patch whose update pack the game pack already holds: a run
+    // ended after that merge but before the patch was recorded. 0 for none.
+    uint32_t m_mergedVersion = 0;
 
 private:
     // Shows the client's error description in a message box.

@@ -17,6 +17,7 @@ namespace {
 
 constexpr const char* kUpdateHeader = "update.vah";
 constexpr const char* kUpdateData = "update.vaf";
+constexpr const char* kUpdateLog = "update.log";
 constexpr const char* kDeleteList = "delete.lst";
 
 // The pack object together with the host it reports through, so that the host
@@ -68,7 +69,12 @@ bool CHttpPatcher::ApplyPatch() {
     }
     WriteStartUpdate(kMarkerExtractEnd);
 
-    if (platform::RegularFileExists(kUpdateHeader) && platform::RegularFileExists(kUpdateData)) {
+    if (m_currentVersion == m_mergedVersion) {
+        // The pack holds this patch's files already; a second merge would lay
+        // them out anew and leave data.vaf unlike that of a run never cut off.
+        m_bPackChanged = true;
+        for (const char* name : {kUpdateData, kUpdateHeader, kUpdateLog}) platform::RemoveFile(name);
+    } else if (platform::RegularFileExists(kUpdateHeader) && platform::RegularFileExists(kUpdateData)) {
         uint64_t packSize = platform::FileSize(kUpdateData).value_or(0);
         if (!m_surface.HasFreeDiskSpace(2 * packSize)) {
             m_surface.ShowStatusError(LoadStringText(110) + "c13");
@@ -81,6 +87,7 @@ bool CHttpPatcher::ApplyPatch() {
             return false;
         }
         m_bPackChanged = true;
+        SaveMergeVersion();
         if (!m_pPackUpdater->MergeUpdatePack()) return false;
     }
     // Each patch's deletion list is applied with its patch, before the patch is

@@ -71,7 +71,10 @@ bool CHttpPatcher::ReadLocalVersion() {
     m_baseVersion = m_currentVersion = ParseRecordNumber(current);
     std::string marker = ReadKey(kLocalRecordFile, "StartUpdate");
     if (marker.empty()) return true;
-    if (SameText(marker, kMarkerUpdateStart)) {
+    if (SameText(marker, kMarkerUpdateEnd)) {
+        std::string merged = ReadKey(kLocalRecordFile, kMergeVersionKey);
+        if (!merged.empty() && ParseRecordNumber(merged) == m_currentVersion + 1) m_mergedVersion = m_currentVersion + 1;
+    } else if (SameText(marker, kMarkerUpdateStart)) {
         m_baseVersion = m_currentVersion = 0;
     } else if (SameText(marker, kMarkerExtractStart) || SameText(marker, kMarkerFileSizeError)) {
         WriteStartUpdate("");
@@ -103,8 +106,16 @@ bool CHttpPatcher::ReadVersionList() {
     return true;
 }
 
-bool CHttpPatcher::SaveCurrentVersion() const {
+namespace {
+
+bool WriteVersionNumber(const char* key, uint32_t version) {
     char text[16];
-    std::snprintf(text, sizeof text, "%u", m_currentVersion);
-    return platform::WriteProfileString(kLocalRecordFile, kVersionSection, "CurrentVersion", text);
+    std::snprintf(text, sizeof text, "%u", version);
+    return platform::WriteProfileString(kLocalRecordFile, kVersionSection, key, text);
 }
+
+}  // namespace
+
+bool CHttpPatcher::SaveCurrentVersion() const { return WriteVersionNumber("CurrentVersion", m_currentVersion); }
+
+bool CHttpPatcher::SaveMergeVersion() const { return WriteVersionNumber(kMergeVersionKey, m_currentVersion); }

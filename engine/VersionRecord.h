@@ -12,6 +12,11 @@ constexpr const char* kMarkerUpdateStart = "UPDATE_START";
 constexpr const char* kMarkerUpdateEnd = "UPDATE_END";
 constexpr const char* kMarkerFileSizeError = "FILE_SIZE_ERR";
 
+// The patch whose update pack the last merge took in, written as it begins.
+// Beside StartUpdate "UPDATE_END" and a CurrentVersion one below it, it says
+// that merge went through: that patch's pack must not be merged a second time.
+constexpr const char* kMergeVersionKey = "MergeVersion";
+
 // Writes the marker (or the empty value) as StartUpdate of Version.ini.
 bool WriteStartUpdate(std::string_view marker);
 

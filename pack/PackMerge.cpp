@@ -1,6 +1,6 @@
 // Merging an update pack into the game pack. File bytes go only into free regions
-// and at the end of data.vaf while data.vah still describes the old pack; the
-// header is replaced once, after every copy is on disk.
+// and at the logical end of data.vaf while data.vah still describes the old pack;
+// the header is replaced once, after every copy is on disk.
 #include <algorithm>
 
 #include "pack/PackMessages.h"
@@ -46,6 +46,8 @@ bool CPackUpdater::ApplyUpdatePack(CHeaderReader& game, CHeaderReader& update) {
         m_host.ShowStatusError(packmsg::DataHeaderError());
         return false;
     }
+    // Taken from the header as it stands on disk, before any of its files moves.
+    m_uDataEnd = LogicalEnd();
     // From here until the new header is written the object is no saveable pack:
     // the block is the update's and the tree lacks the files being moved.
     m_bLoaded = false;
@@ -143,6 +145,7 @@ PackFolder& CPackUpdater::MakeGameFolder(size_t link) {
 }
 
 bool CPackUpdater::CopyUpdateFiles() {
+    if (!m_pending.empty() && (!OpenCopyFiles() || !CutOrphanedTail())) return false;
     for (UpdatePathEntry& pending : m_pending) {
         uint64_t offset = 0;
         bool copied = AllocateRestSpace(pending.Entry.Size, offset) ? CopyIntoRestSpace(pending.Entry, offset)
@@ -175,14 +178,18 @@ bool CPackUpdater::CopyIntoRestSpace(PackFileEntry& entry, uint64_t offset) {
     return OpenCopyFiles() && CopyEntryBytes(entry, offset);
 }
 
+// Bytes past the logical end belong to no file: the copies of a merge that died
+// before its header was written (or failed). The old header names none of them,
+// so they can go; kept, they would stay unused for good, and every repeat of the
+// merge would append after them.
+bool CPackUpdater::CutOrphanedTail() {
+    std::optional<uint64_t> size = m_dataFile.Size();
+    if (!size) return false;
+    return *size <= m_uDataEnd || m_dataFile.Truncate(m_uDataEnd);
+}
+
 bool CPackUpdater::AppendToDataFile(PackFileEntry& entry) {
-    if (!OpenCopyFiles()) return false;
-    if (!m_dataEnd) {
-        m_dataEnd = m_dataFile.SeekToEnd();
-        m_dataPosition = m_dataEnd;
-        if (!m_dataEnd) return false;
-    }
-    return CopyEntryBytes(entry, *m_dataEnd);
+    return OpenCopyFiles() && CopyEntryBytes(entry, m_uDataEnd);
 }
 
 // The flush before the header is rewritten would otherwise write a whole large
@@ -237,11 +244,10 @@ bool CPackUpdater::CopyEntryBytes(PackFileEntry& entry, uint64_t target) {
 bool CPackUpdater::WriteData(const char* bytes, size_t length) {
     if (!m_dataFile.Write(bytes, length)) {
         m_dataPosition.reset();
-        m_dataEnd.reset();
         return false;
     }
     *m_dataPosition += length;
-    if (m_dataEnd && *m_dataPosition > *m_dataEnd) m_dataEnd = m_dataPosition;
+    m_uDataEnd = std::max(m_uDataEnd, *m_dataPosition);
     NoteWritten(length);
     return true;
 }

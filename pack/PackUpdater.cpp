@@ -26,6 +26,11 @@ size_t NextSeparator(std::string_view path, size_t from, bool slashToo) {
     return std::min(backslash, platform::FindCharacter(path, from, '/'));
 }
 
+void ExtendToRegionsOf(const PackFolder& folder, uint64_t& end) {
+    for (const PackFileEntry& entry : folder.Files()) end = std::max(end, entry.Offset + RegionLength(entry));
+    for (const auto& child : folder.Folders()) ExtendToRegionsOf(*child, end);
+}
+
 bool CountFits(int32_t count, uint64_t recordSize, const CHeaderReader& reader) {
     return count >= 0 && static_cast<uint64_t>(count) * recordSize <= reader.Remaining();
 }
@@ -62,7 +67,6 @@ std::string CPackUpdater::InFolder(std::string_view name) const {
 void CPackUpdater::CloseAll() {
     m_dataPosition.reset();
     m_updatePosition.reset();
-    m_dataEnd.reset();
     m_dataFile.Close();
     m_headerFile.Close();
     m_updateDataFile.Close();
@@ -161,6 +165,13 @@ bool CPackUpdater::LoadGameHeader() {
     bool ok = ReadGameHeader(reader, true, m_headerBlock);
     m_headerFile.Close();
     return ok;
+}
+
+uint64_t CPackUpdater::LogicalEnd() const {
+    uint64_t end = 0;
+    ExtendToRegionsOf(*m_pGameRoot, end);
+    m_restSpace.ForEach([&end](const PackFileEntry& entry) { end = std::max(end, entry.Offset + RegionLength(entry)); });
+    return end;
 }
 
 std::string CPackUpdater::BuildGameHeader(uint32_t stamp, uint32_t fileCount,

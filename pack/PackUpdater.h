@@ -67,6 +67,9 @@ public:
     void WriteFolder(CHeaderWriter& writer, const PackFolder& folder) const;
     bool ReadRestSpace(CHeaderReader& reader);
     void WriteRestSpace(CHeaderWriter& writer) const;
+    // Where the last region that the tree or the rest space names ends (its
+    // terminating byte included): the pack's logical end, where appends go.
+    uint64_t LogicalEnd() const;
     // The header bytes that a save would write.
     std::string BuildGameHeader(uint32_t stamp, uint32_t fileCount, const std::array<char, kHeaderBlockSize>& block) const;
 
@@ -102,6 +105,7 @@ private:
     bool CopyIntoRestSpace(PackFileEntry& entry, uint64_t offset);
     bool AppendToDataFile(PackFileEntry& entry);
     bool OpenCopyFiles();
+    bool CutOrphanedTail();
     bool CopyEntryBytes(PackFileEntry& entry, uint64_t target);
     void NoteWritten(uint64_t bytes);
     bool WriteData(const char* bytes, size_t length);
@@ -140,10 +144,11 @@ private:
     uint32_t m_uCopyCount = 0;
     // Bytes written to data.vaf since its write-back was last started.
     uint64_t m_uUnflushed = 0;
-    // Where the copy handles stand and where data.vaf ends, while known.
+    // Where the copy handles stand, while known.
     std::optional<uint64_t> m_dataPosition;
     std::optional<uint64_t> m_updatePosition;
-    std::optional<uint64_t> m_dataEnd;
+    // The logical end of the pack being merged: where the next append goes.
+    uint64_t m_uDataEnd = 0;
     uint32_t m_uWastedBytes = 0;
     bool m_bChanged = false;
     // data.vah was read completely; nothing half-read is ever saved.

@@ -127,6 +127,14 @@ std::optional<uint64_t> CFile::Size() const {
     return static_cast<uint64_t>(info.st_size);
 }
 
+bool CFile::Truncate(uint64_t length) {
+    if (ftruncate(m_nDescriptor, static_cast<off_t>(length)) != 0) {
+        m_nLastError = errno;
+        return false;
+    }
+    return true;
+}
+
 bool CFile::Sync() {
     if (fsync(m_nDescriptor) != 0) {
         m_nLastError = errno;

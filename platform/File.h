@@ -39,6 +39,8 @@ public:
     std::optional<uint64_t> SeekToEnd();
     std::optional<uint64_t> Tell() const;
     std::optional<uint64_t> Size() const;
+    // Cuts the file (or extends it with zeros) to `length` bytes.
+    bool Truncate(uint64_t length);
     bool Sync();
     // errno of the last failed call.
     int LastError() const { return m_nLastError; }

@@ -93,6 +93,7 @@ std::vector<TracedChange> CCrashHarness::TraceCleanRun() {
     std::filesystem::remove(trace);
     CommandResult run = RunUpdate(ShimEnvironment(m_game, 0, trace));
     if (run.status != 0) throw std::runtime_error("the traced run failed: " + run.output);
+    m_cleanData = testsupport::ReadFile(m_game + "/data.vaf");
     return ParseTrace(testsupport::ReadFile(trace));
 }
 
@@ -181,9 +182,19 @@ void CCrashHarness::Judge(CrashCase& result, const CommandResult& second) {
                              DescribeDifference(m_expected.loose, loose);
     std::string version = RecordValue(m_game, "CurrentVersion");
     bool clean = marker.empty() || marker == "update_end";
+    // The same release must also be the same data.vaf: every region where the
+    // unkilled run put it, and nothing past its end.
+    std::string data = testsupport::ReadFile(m_game + "/data.vaf");
+    if (data.size() > m_cleanData.size()) result.orphanedBytes = data.size() - m_cleanData.size();
+    if (data.compare(0, m_cleanData.size(), m_cleanData) != 0)
+        difference += "data.vaf differs from the unkilled run's within its " + std::to_string(m_cleanData.size()) +
+                      " bytes\n";
     if (second.status == 0 && difference.empty() && version == std::to_string(m_targetVersion) && clean) {
         result.outcome = "completed";
         if (!leftovers.empty()) result.detail = "left behind: " + leftovers;
+        if (result.orphanedBytes)
+            result.detail += std::string(result.detail.empty() ? "" : "; ") + "data.vaf holds " +
+                             std::to_string(result.orphanedBytes) + " orphaned bytes";
         return;
     }
     result.outcome = "wrong";
@@ -196,16 +207,18 @@ std::string CCrashHarness::Summary(const std::vector<CrashCase>& cases) {
     std::map<std::string, int> totals;
     int leftovers = 0;
     int killed = 0;
+    int orphaned = 0;
     for (const CrashCase& c : cases) {
         ++byPhase[c.phase][c.outcome];
         ++totals[c.outcome];
         leftovers += c.detail.rfind("left behind", 0) == 0;
         killed += c.killed;
+        orphaned += c.orphanedBytes != 0;
     }
     std::ostringstream out;
     out << "crash recovery: " << cases.size() << " points, " << killed << " killed: completed " << totals["completed"]
         << ", reinstall requested " << totals["reinstall"] << ", wrong " << totals["wrong"] << " (completed with "
-        << leftovers << " left-behind copy of Version.ini)\n";
+        << leftovers << " left-behind copy of Version.ini); " << orphaned << " with orphaned bytes in data.vaf\n";
     for (const auto& [phase, outcomes] : byPhase) {
         out << "  " << phase << ":";
         for (const auto& [outcome, n] : outcomes) out << " " << outcome << " " << n;

@@ -4,9 +4,13 @@
 // SIGKILL just before its k-th change to a file of the game folder, then runs the
 // update again without a fault and judges what the second run left:
 //
-//   completed  exit 0, CurrentVersion at the target, the expected logical content
+//   completed  exit 0, CurrentVersion at the target, the expected logical content,
+//              and data.vaf byte for byte that of a run never killed
 //   reinstall  exit 1, StartUpdate "UPDATE_START", the reinstall texts shown
 //   wrong      anything else, above all a different content reported as success
+//
+// A completed case whose data.vaf is longer than the unkilled run's kept bytes
+// that no header names (orphaned bytes): disk space lost for good.
 #include <cstdint>
 #include <map>
 #include <string>
@@ -31,6 +35,7 @@ struct CrashCase {
     bool killed = false;   // false when the run ended before reaching the point
     std::string outcome;   // completed, reinstall, wrong
     std::string detail;    // why a case is wrong, or the copies of Version.ini left behind
+    uint64_t orphanedBytes = 0;  // data.vaf beyond the unkilled run's length
 };
 
 class CCrashHarness {
@@ -46,7 +51,8 @@ public:
     static std::vector<unsigned long> SpreadPoints(const std::vector<TracedChange>& trace, size_t count);
     CrashCase RunCase(unsigned long point);
 
-    // "completed 40, reinstall 12, wrong 0" with a line per phase.
+    // "completed 40, reinstall 12, wrong 0", the cases with orphaned bytes, and a
+    // line per phase.
     static std::string Summary(const std::vector<CrashCase>& cases);
 
 private:
@@ -56,6 +62,7 @@ private:
     std::string m_installation;
     std::string m_host;
     GameContent m_expected;
+    std::string m_cleanData;  // data.vaf after the traced, unkilled run
     uint32_t m_targetVersion;
     std::string m_work;
     std::string m_game;

@@ -1,6 +1,6 @@
 // Killed at a change to the game folder and started again, the update must end
 // with the newest release or with the reinstall request: never with anything
-// else reported as success. VELMOR_CRASH_POINTS sets how many points are tried
+// else reported as success, nor with bytes in data.vaf that no header names. VELMOR_CRASH_POINTS sets how many points are tried
 // (default 56; "all" tries every change of the run, as bench/crash.sh does).
 // Points are counted changes: should a download arrive in other pieces than in
 // the traced run, a late point may lie beyond the end of a run, which then
@@ -56,6 +56,8 @@ TEST(CrashRecovery, EveryKillEndsCompletedOrWithTheReinstallRequest) {
         killed += c.killed;
         EXPECT_NE(c.outcome, "wrong") << "killed before change " << c.point << " (" << c.phase << ": " << c.change
                                       << ")\n" << c.detail;
+        EXPECT_EQ(c.orphanedBytes, 0u) << "killed before change " << c.point << " (" << c.phase << ": " << c.change
+                                       << ")";
     }
     EXPECT_GE(killed, std::min<size_t>(50, points.size()));
 }

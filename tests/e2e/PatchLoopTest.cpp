@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "engine/PatchHost.h"
+#include "platform/ProfileFile.h"
 #include "tests/e2e/PatchBench.h"
 
 namespace e2e {
@@ -204,6 +205,35 @@ TEST(PatchLoop, FailedFinalStepKeepsTheTextOfThePatchThatCouldNotBegin) {
     EXPECT_EQ(bench.Record("CurrentVersion"), "3");
     EXPECT_EQ(bench.Record("StartUpdate"), "UPDATE_START") << "the final step did fail";
     ExpectWindowOpen(bench);
+}
+
+// A run that ended after a patch's merge (UPDATE_END) but before it was recorded
+// does the patch again without merging its pack a second time: the pack, data.vaf
+// byte for byte, stays as that merge left it.
+TEST(PatchLoop, PatchWhoseMergeWentThroughIsNotMergedAgain) {
+    CPatchBench bench;
+    bench.Install(kInstalledPack, 2);
+    bench.PublishList(3);
+    // A second merge would put the new file elsewhere: the first took b.bin's
+    // freed region, the second would take the remainder left behind it.
+    PatchContent patch;
+    patch.update = FileSet{{"maps/0.bin", "new"}, {"maps/b.bin", "new bytes!"}};
+    bench.PublishPatch(3, patch);
+    ASSERT_TRUE(bench.Run()) << bench.Status();
+    EXPECT_EQ(bench.Record("MergeVersion"), "3");
+    std::string merged = testsupport::ReadFile(bench.Folder() + "/data.vaf");
+    WriteLocalRecord(bench.Folder(), 2, "UPDATE_END");
+    platform::WriteProfileString(bench.Folder() + "/Version.ini", "Version", "MergeVersion", "3");
+
+    EXPECT_TRUE(bench.Run()) << bench.Status();
+    EXPECT_EQ(bench.Record("CurrentVersion"), "3");
+    GameContent content = bench.Content();
+    EXPECT_EQ(content.error + DescribeDifference(ExpectedContent({Merged(kInstalledPack, *patch.update), {}}).packed,
+                                                 content.packed),
+              "");
+    EXPECT_EQ(testsupport::ReadFile(bench.Folder() + "/data.vaf"), merged);
+    EXPECT_FALSE(bench.Exists("update.vaf"));
+    EXPECT_FALSE(bench.Exists("update.vah"));
 }
 
 TEST(PatchLoop, StopDuringExtractionEmptiesTheMarkerAndTheNextRunDoesThePatchAgain) {

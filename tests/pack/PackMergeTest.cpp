@@ -88,6 +88,41 @@ TEST(PackMerge, ARemainderOfMoreThanOneByteBecomesARestSpaceEntry) {
     }
 }
 
+// Bytes past the last region the header names (a free region at the end counts)
+// are what a merge that died before its header left: the next merge cuts them off
+// and appends where the first one did, so it leaves data.vaf byte for byte as a
+// merge of the clean pack does, whether it appends or not.
+TEST(PackMerge, AnOrphanedTailIsCutOffAndAppendsGoToTheLogicalEnd) {
+    struct Case {
+        const char* name;
+        CPackBuilder game;
+        CPackBuilder update;
+    } cases[] = {
+        {"appending a new file", CPackBuilder().File("a.bin", Bytes(10, 'a')),
+         CPackBuilder().File("n.bin", Bytes(30, 'N'))},
+        {"a free region at the end", CPackBuilder().File("a.bin", Bytes(10, 'a')).Gap(8, "end"),
+         CPackBuilder().File("n.bin", Bytes(30, 'N'))},
+        {"nothing appended", CPackBuilder().File("a.bin", Bytes(10, 'a')).File("b.bin", Bytes(20, 'b')),
+         CPackBuilder().File("b.bin", Bytes(20, 'B'))},
+        {"a file of size 0 last", CPackBuilder().File("a.bin", Bytes(10, 'a')).File("z.bin", ""),
+         CPackBuilder().File("z.bin", Bytes(5, 'Z'))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTempFolder clean, crashed;
+        for (const CTempFolder* folder : {&clean, &crashed}) {
+            c.game.Write(folder->Path());
+            c.update.Write(folder->Path(), "update");
+        }
+        std::string data = ReadFile(crashed / "data.vaf");
+        WriteFile(crashed / "data.vaf", data + Bytes(4500, 'x'));
+        ASSERT_TRUE(Merge(clean.Path()));
+        ASSERT_TRUE(Merge(crashed.Path()));
+        EXPECT_EQ(ReadFile(crashed / "data.vaf"), ReadFile(clean / "data.vaf"));
+        EXPECT_EQ(ReadFile(crashed / "data.vah"), ReadFile(clean / "data.vah"));
+    }
+}
+
 TEST(PackMerge, AllRemovalsHappenBeforeTheFirstCopy) {
     CTempFolder folder;
     CPackBuilder().File("b.bin", Bytes(60, 'b')).Write(folder.Path());

@@ -145,7 +145,11 @@ PackFolder& CPackUpdater::MakeGameFolder(size_t link) {
 }
 
 bool CPackUpdater::CopyUpdateFiles() {
-    if (!m_pending.empty() && (!OpenCopyFiles() || !CutOrphanedTail())) return false;
+    if (m_pending.empty()) return true;
+    if (!OpenCopyFiles() || !CutOrphanedTail()) return false;
+    m_pBatch = std::make_unique<CDataFileBatch>(m_dataFile, CopyBuffer(), kCopyBufferSize);
+    m_pUpdateWindow = std::make_unique<CFileWindow>(m_updateDataFile);
+    m_uWrittenAtWriteback = 0;
     for (UpdatePathEntry& pending : m_pending) {
         uint64_t offset = 0;
         bool copied = AllocateRestSpace(pending.Entry.Size, offset) ? CopyIntoRestSpace(pending.Entry, offset)
@@ -153,7 +157,7 @@ bool CPackUpdater::CopyUpdateFiles() {
         if (!copied) return false;
         MakeGameFolder(pending.Folder).AppendFile(std::move(pending.Entry));
     }
-    return true;
+    return m_pBatch->Flush();
 }
 
 bool CPackUpdater::AllocateRestSpace(uint32_t size, uint64_t& offset) {
@@ -194,60 +198,41 @@ bool CPackUpdater::AppendToDataFile(PackFileEntry& entry) {
 
 // The flush before the header is rewritten would otherwise write a whole large
 // merge at once; starting the write-back as the copy goes overlaps the two.
-void CPackUpdater::NoteWritten(uint64_t bytes) {
+void CPackUpdater::StartWritebackEvery16MiB() {
     constexpr uint64_t kWritebackStep = 16u << 20;
-    m_uUnflushed += bytes;
-    if (m_uUnflushed < kWritebackStep) return;
+    if (m_pBatch->Written() - m_uWrittenAtWriteback < kWritebackStep) return;
     platform::StartWriteback(m_dataFile, 0, 0);
-    m_uUnflushed = 0;
+    m_uWrittenAtWriteback = m_pBatch->Written();
 }
 
 bool CPackUpdater::CopyEntryBytes(PackFileEntry& entry, uint64_t target) {
-    // Files are mostly read one after another and appended one after another:
-    // a seek is only needed where the positions jump.
-    if (m_dataPosition != target) {
-        m_dataPosition.reset();
-        if (!m_dataFile.Seek(target)) return false;
-        m_dataPosition = target;
+    // Its bytes and the zero that follows every file.
+    size_t length = size_t{entry.Size} + 1;
+    char* place = nullptr;
+    if (!m_pBatch->Reserve(target, length, place)) return false;
+    // An update file that ends early is a broken pack, not a shorter file.
+    if (place) {
+        if (!m_pUpdateWindow->Read(place, entry.Size, entry.Offset)) return false;
+        place[entry.Size] = '\0';
+    } else if (!CopyLargeEntry(entry, target)) {
+        return false;
     }
-    if (m_updatePosition != entry.Offset) {
-        m_updatePosition.reset();
-        if (!m_updateDataFile.Seek(entry.Offset)) return false;
-        m_updatePosition = entry.Offset;
-    }
-    char* buffer = CopyBuffer();
-    uint64_t remaining = entry.Size;
-    bool zeroWritten = false;
-    while (remaining > 0) {
-        size_t chunk = static_cast<size_t>(std::min<uint64_t>(remaining, kCopyBufferSize));
-        // An update file that ends early is a broken pack, not a shorter file.
-        if (m_updateDataFile.Read(buffer, chunk) != chunk) {
-            m_updatePosition.reset();
-            return false;
-        }
-        *m_updatePosition += chunk;
-        remaining -= chunk;
-        size_t length = chunk;
-        if (remaining == 0 && chunk < kCopyBufferSize) {
-            buffer[length++] = '\0';  // the zero that follows every file, in the same write
-            zeroWritten = true;
-        }
-        if (!WriteData(buffer, length)) return false;
-    }
-    if (!zeroWritten && !WriteData("", 1)) return false;
+    m_uDataEnd = std::max(m_uDataEnd, target + length);
+    StartWritebackEvery16MiB();
     entry.Offset = target;
     ++m_uCopyCount;
     m_host.SetFileProgressPos(m_uCopyCount);
     return true;
 }
 
-bool CPackUpdater::WriteData(const char* bytes, size_t length) {
-    if (!m_dataFile.Write(bytes, length)) {
-        m_dataPosition.reset();
-        return false;
+// A file larger than the copy buffer goes straight through it, chunk by chunk.
+bool CPackUpdater::CopyLargeEntry(const PackFileEntry& entry, uint64_t target) {
+    char* buffer = CopyBuffer();
+    for (uint64_t done = 0; done < entry.Size;) {
+        size_t chunk = static_cast<size_t>(std::min<uint64_t>(entry.Size - done, kCopyBufferSize));
+        if (m_updateDataFile.ReadAt(buffer, chunk, entry.Offset + done) != chunk) return false;
+        if (!m_pBatch->WriteDirect(buffer, chunk, target + done)) return false;
+        done += chunk;
     }
-    *m_dataPosition += length;
-    m_uDataEnd = std::max(m_uDataEnd, *m_dataPosition);
-    NoteWritten(length);
-    return true;
+    return m_pBatch->WriteDirect("", 1, target + entry.Size);
 }

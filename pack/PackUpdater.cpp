@@ -65,8 +65,8 @@ std::string CPackUpdater::InFolder(std::string_view name) const {
 }
 
 void CPackUpdater::CloseAll() {
-    m_dataPosition.reset();
-    m_updatePosition.reset();
+    m_pBatch.reset();
+    m_pUpdateWindow.reset();
     m_dataFile.Close();
     m_headerFile.Close();
     m_updateDataFile.Close();

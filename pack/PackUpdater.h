@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "pack/DataFileBatch.h"
+#include "pack/FileWindow.h"
 #include "pack/HeaderStream.h"
 #include "pack/IPackHost.h"
 #include "pack/PackFileEntry.h"
@@ -107,8 +109,8 @@ private:
     bool OpenCopyFiles();
     bool CutOrphanedTail();
     bool CopyEntryBytes(PackFileEntry& entry, uint64_t target);
-    void NoteWritten(uint64_t bytes);
-    bool WriteData(const char* bytes, size_t length);
+    bool CopyLargeEntry(const PackFileEntry& entry, uint64_t target);
+    void StartWritebackEvery16MiB();
     bool WriteGameHeader(uint32_t stamp, uint32_t fileCount);
     void CloseAll();
     std::string InFolder(std::string_view name) const;
@@ -142,11 +144,11 @@ private:
     uint32_t m_uGameStamp = 0;
     uint32_t m_uUpdateStamp = 0;
     uint32_t m_uCopyCount = 0;
-    // Bytes written to data.vaf since its write-back was last started.
-    uint64_t m_uUnflushed = 0;
-    // Where the copy handles stand, while known.
-    std::optional<uint64_t> m_dataPosition;
-    std::optional<uint64_t> m_updatePosition;
+    // While the copies run: their reads of update.vaf, their writes into
+    // data.vaf, and how far those had come when its write-back last started.
+    std::unique_ptr<CFileWindow> m_pUpdateWindow;
+    std::unique_ptr<CDataFileBatch> m_pBatch;
+    uint64_t m_uWrittenAtWriteback = 0;
     // The logical end of the pack being merged: where the next append goes.
     uint64_t m_uDataEnd = 0;
     uint32_t m_uWastedBytes = 0;

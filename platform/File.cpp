@@ -89,6 +89,34 @@ bool CFile::Write(const void* buffer, size_t count) {
     return true;
 }
 
+size_t CFile::ReadAt(void* buffer, size_t count, uint64_t position) {
+    size_t done = 0;
+    auto* bytes = static_cast<char*>(buffer);
+    while (done < count) {
+        ssize_t n = pread(m_nDescriptor, bytes + done, count - done, static_cast<off_t>(position + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) m_nLastError = errno;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+bool CFile::WriteAt(const void* buffer, size_t count, uint64_t position) {
+    size_t done = 0;
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (done < count) {
+        ssize_t n = pwrite(m_nDescriptor, bytes + done, count - done, static_cast<off_t>(position + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            m_nLastError = n < 0 ? errno : ENOSPC;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool CFile::Seek(uint64_t position) {
     if (position > static_cast<uint64_t>(INT64_MAX) ||
         lseek(m_nDescriptor, static_cast<off_t>(position), SEEK_SET) < 0) {

@@ -34,6 +34,9 @@ public:
     bool ReadExact(void* buffer, size_t count) { return Read(buffer, count) == count; }
     // Writes everything or returns false.
     bool Write(const void* buffer, size_t count);
+    // The same at a position, leaving the file position alone.
+    size_t ReadAt(void* buffer, size_t count, uint64_t position);
+    bool WriteAt(const void* buffer, size_t count, uint64_t position);
     bool Seek(uint64_t position);
     bool SeekRelative(int64_t delta);
     std::optional<uint64_t> SeekToEnd();

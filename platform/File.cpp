@@ -61,60 +61,51 @@ bool CFile::Close() {
     return ok;
 }
 
-size_t CFile::Read(void* buffer, size_t count) {
+namespace {
+
+// Repeats `step` (one call for what is left after `done` bytes) until `count`
+// bytes are through, the call fails, or it moves nothing; a call that moves
+// nothing is an error only where `nothingMoved` names one (a write's full disk).
+template <typename Step>
+size_t Repeat(size_t count, int nothingMoved, int& lastError, Step step) {
     size_t done = 0;
-    auto* bytes = static_cast<char*>(buffer);
     while (done < count) {
-        ssize_t n = read(m_nDescriptor, bytes + done, count - done);
+        ssize_t n = step(done);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) m_nLastError = errno;
+        if (n < 0) lastError = errno;
+        if (n == 0 && nothingMoved != 0) lastError = nothingMoved;
         if (n <= 0) break;
         done += static_cast<size_t>(n);
     }
     return done;
+}
+
+}  // namespace
+
+size_t CFile::Read(void* buffer, size_t count) {
+    auto* bytes = static_cast<char*>(buffer);
+    return Repeat(count, 0, m_nLastError,
+                  [&](size_t done) { return read(m_nDescriptor, bytes + done, count - done); });
 }
 
 bool CFile::Write(const void* buffer, size_t count) {
-    size_t done = 0;
     const auto* bytes = static_cast<const char*>(buffer);
-    while (done < count) {
-        ssize_t n = write(m_nDescriptor, bytes + done, count - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            m_nLastError = n < 0 ? errno : ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return Repeat(count, ENOSPC, m_nLastError,
+                  [&](size_t done) { return write(m_nDescriptor, bytes + done, count - done); }) == count;
 }
 
 size_t CFile::ReadAt(void* buffer, size_t count, uint64_t position) {
-    size_t done = 0;
     auto* bytes = static_cast<char*>(buffer);
-    while (done < count) {
-        ssize_t n = pread(m_nDescriptor, bytes + done, count - done, static_cast<off_t>(position + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) m_nLastError = errno;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    return done;
+    return Repeat(count, 0, m_nLastError, [&](size_t done) {
+        return pread(m_nDescriptor, bytes + done, count - done, static_cast<off_t>(position + done));
+    });
 }
 
 bool CFile::WriteAt(const void* buffer, size_t count, uint64_t position) {
-    size_t done = 0;
     const auto* bytes = static_cast<const char*>(buffer);
-    while (done < count) {
-        ssize_t n = pwrite(m_nDescriptor, bytes + done, count - done, static_cast<off_t>(position + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            m_nLastError = n < 0 ? errno : ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return Repeat(count, ENOSPC, m_nLastError, [&](size_t done) {
+               return pwrite(m_nDescriptor, bytes + done, count - done, static_cast<off_t>(position + done));
+           }) == count;
 }
 
 bool CFile::Seek(uint64_t position) {

@@ -55,6 +55,18 @@ protected:
         std::filesystem::permissions(game, std::filesystem::perms::owner_all);
     }
 
+    // The box the worker shows beside the window, once it is up.
+    static QMessageBox* WaitForMessageBox(const CKestrunDlg& window, int milliseconds = 5000) {
+        QMessageBox* box = nullptr;
+        WaitFor([&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (widget != &window && widget->isVisible() && widget->inherits("QMessageBox"))
+                    box = static_cast<QMessageBox*>(widget);
+            return box != nullptr;
+        }, milliseconds);
+        return box;
+    }
+
     testsupport::CTempFolder m_hostFolder;
     testsupport::CScriptedHttpServer m_server;
 };
@@ -128,13 +140,8 @@ TEST_F(WorkerRunTest, GameThatCannotStartIsShownAndTheWindowStaysOpen) {
 
     CKestrunDlg& window = OpenOnHost();
     QTest::mouseClick(window.Button(1), Qt::LeftButton);
-    QMessageBox* box = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (widget != &window && widget->isVisible() && widget->inherits("QMessageBox"))
-                box = static_cast<QMessageBox*>(widget);
-        return box != nullptr;
-    }, 20000));
+    QMessageBox* box = WaitForMessageBox(window, 20000);
+    ASSERT_NE(box, nullptr);
     const QString text = QStringLiteral("无法启动 Game.exe: 找不到文件.c48");
     EXPECT_EQ(box->text(), text);
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Velmor Updater"));
@@ -150,13 +157,8 @@ TEST_F(WorkerRunTest, MessageBoxOfTheWorkerLeavesTheWindowUsable) {
     testsupport::WriteFile(m_folder / "Version.ini", "[Version]\nCheckVersion=1\n");  // not a valid record
     CKestrunDlg& window = OpenOnHost();
     QTest::mouseClick(window.Button(1), Qt::LeftButton);
-    QWidget* box = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (widget != &window && widget->isVisible() && widget->inherits("QMessageBox"))
-                box = widget;
-        return box != nullptr;
-    }));
+    QMessageBox* box = WaitForMessageBox(window);
+    ASSERT_NE(box, nullptr);
     EXPECT_TRUE(window.Worker().IsThreadRunning()) << "the worker waits for the answer";
     QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(100, 390));
     EXPECT_EQ(TheLauncherConfig().SelectedServer, 2u) << "the window answers meanwhile";

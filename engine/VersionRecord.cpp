@@ -73,7 +73,8 @@ bool CHttpPatcher::ReadLocalVersion() {
     if (marker.empty()) return true;
     if (SameText(marker, kMarkerUpdateEnd)) {
         std::string merged = ReadKey(kLocalRecordFile, kMergeVersionKey);
-        if (!merged.empty() && ParseRecordNumber(merged) == m_currentVersion + 1) m_mergedVersion = m_currentVersion + 1;
+        if (!merged.empty() && ParseRecordNumber(merged) == m_currentVersion + 1)
+            m_mergedVersion = m_currentVersion + 1;
     } else if (SameText(marker, kMarkerUpdateStart)) {
         m_baseVersion = m_currentVersion = 0;
     } else if (SameText(marker, kMarkerExtractStart) || SameText(marker, kMarkerFileSizeError)) {

@@ -170,7 +170,8 @@ bool CPackUpdater::LoadGameHeader() {
 uint64_t CPackUpdater::LogicalEnd() const {
     uint64_t end = 0;
     ExtendToRegionsOf(*m_pGameRoot, end);
-    m_restSpace.ForEach([&end](const PackFileEntry& entry) { end = std::max(end, entry.Offset + RegionLength(entry)); });
+    m_restSpace.ForEach(
+        [&end](const PackFileEntry& entry) { end = std::max(end, entry.Offset + RegionLength(entry)); });
     return end;
 }
 

@@ -1,7 +1,8 @@
 // Killed at a change to the game folder and started again, the update must end
 // with the newest release or with the reinstall request: never with anything
-// else reported as success, nor with bytes in data.vaf that no header names. VELMOR_CRASH_POINTS sets how many points are tried
-// (default 56; "all" tries every change of the run, as bench/crash.sh does).
+// else reported as success, nor with bytes in data.vaf that no header names.
+// VELMOR_CRASH_POINTS sets how many points are tried (default 56; "all" tries
+// every change of the run, as bench/crash.sh does).
 // Points are counted changes: should a download arrive in other pieces than in
 // the traced run, a late point may lie beyond the end of a run, which then
 // finishes unkilled; the margin over 50 keeps at least 50 real kills.
